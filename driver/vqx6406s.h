@@ -1,0 +1,52 @@
+#pragma once
+// VQX6406S: the board's stream-interface driver (device prefix AOC). The ten
+// entry points, the library entry routine and the per-board device context.
+//
+// Handles are DWORD_PTR: 32 bits on the CE target, where the device context
+// pointer is the handle; pointer-sized here so the same code runs on 64-bit
+// hosts.
+#include <windows.h>
+
+#include "ao_setting.h"
+#include "registry_layout.h"
+
+#if defined(_WIN32)
+#define AOC_API extern "C" __declspec(dllexport)
+#else
+#define AOC_API extern "C" __attribute__((visibility("default")))
+#endif
+
+// One per board, from AOC_Init to AOC_Deinit; also every open handle.
+// Fields in this order.
+struct DeviceContext {
+    WCHAR CallName[6];        // "AOC1:" and a terminator
+    DWORD BoardModelCode;     // always BOARD_MODEL_CODE
+    DWORD SwitchID;           // board-ID switch 0..15; 0 without a switch
+    LONG DeviceNumber;        // names the device keys; -1 while unassigned
+    DWORD InstanceIndex;
+    DWORD SubsystemID;        // 0 when the PCI information carries none
+    LONG OpenCount;
+    DWORD SlotNumber;         // PCI device number
+    DWORD BusNumber;
+    DWORD InterfaceType;      // kept, not used
+    DWORD BaseAddress;        // first port of the first I/O window
+    DWORD IoPortCount;        // length of that window
+    DWORD LastError;          // last failed I/O control request; never cleared
+    AoChannelSetting Channels[AO_CHANNEL_COUNT];
+    CRITICAL_SECTION Lock;    // every port access, and the channel settings
+};
+
+AOC_API DWORD_PTR AOC_Init(LPCTSTR pContext, LPCVOID lpvBusContext);
+AOC_API BOOL AOC_Deinit(DWORD_PTR hDeviceContext);
+AOC_API DWORD_PTR AOC_Open(DWORD_PTR hDeviceContext, DWORD AccessCode, DWORD ShareMode);
+AOC_API BOOL AOC_Close(DWORD_PTR hOpenContext);
+AOC_API DWORD AOC_Read(DWORD_PTR hOpenContext, LPVOID pBuffer, DWORD Count);
+AOC_API DWORD AOC_Write(DWORD_PTR hOpenContext, LPCVOID pBuffer, DWORD Count);
+AOC_API DWORD AOC_Seek(DWORD_PTR hOpenContext, LONG Amount, DWORD Type);
+AOC_API BOOL AOC_IOControl(DWORD_PTR hOpenContext, DWORD dwCode, BYTE* pBufIn, DWORD dwLenIn, BYTE* pBufOut,
+                           DWORD dwLenOut, DWORD* pdwActualOut);
+AOC_API void AOC_PowerUp(DWORD_PTR hDeviceContext);
+AOC_API void AOC_PowerDown(DWORD_PTR hDeviceContext);
+
+// The library entry routine, called by the loader.
+AOC_API BOOL WINAPI DllMain(HANDLE hinstDLL, DWORD dwReason, LPVOID lpvReserved);

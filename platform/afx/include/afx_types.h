@@ -1,0 +1,75 @@
+#pragma once
+// Win32 base types and the few kernel services the configuration library
+// calls. On Windows these are the real ones; elsewhere the class-library
+// stand-in supplies them with the same names, values and signatures.
+// The configuration library is an 8-bit (ANSI) build: TCHAR is char.
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <cstddef>
+#include <cstdint>
+
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t UINT;
+typedef int32_t INT;
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef size_t SIZE_T;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef DWORD* LPDWORD;
+typedef BYTE* LPBYTE;
+typedef char CHAR;
+typedef char TCHAR;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef char* LPTSTR;
+typedef const char* LPCTSTR;
+typedef void* HANDLE;
+typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+#define WINAPI
+#define CALLBACK
+#define MAX_PATH 260
+
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_READ_FAULT 30L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_HANDLE_DISK_FULL 39L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
+#define ERROR_NEGATIVE_SEEK 131L
+
+// Page allocator: committed, read-write, zero-filled blocks.
+#define MEM_COMMIT 0x00001000
+#define MEM_RESERVE 0x00002000
+#define MEM_RELEASE 0x00008000
+#define PAGE_READWRITE 0x04
+
+extern "C" LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect);
+extern "C" BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
+extern "C" DWORD GetLastError(void);
+extern "C" void SetLastError(DWORD dwErrCode);
+#endif

@@ -1,0 +1,176 @@
+#pragma once
+// Stand-in for the Windows CE core services the driver calls: base types,
+// registry, local heap, critical sections, thread errors, caller-pointer
+// mapping and x86 port I/O. Names, signatures and error codes are CE's.
+#include <cstddef>
+#include <cstdint>
+#include <cwchar>
+
+#if defined(_WIN32)
+#define CE_API extern "C" __declspec(dllimport)
+#else
+#define CE_API extern "C" __attribute__((visibility("default")))
+#endif
+#if defined(CE_BUILDING_COREDLL)
+#undef CE_API
+#if defined(_WIN32)
+#define CE_API extern "C" __declspec(dllexport)
+#else
+#define CE_API extern "C" __attribute__((visibility("default")))
+#endif
+#endif
+
+// ---- Base types (CE is ILP32; DWORD is 32-bit, WCHAR 16-bit) -------------
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef uint32_t UINT;
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef uint8_t UCHAR;
+typedef uint16_t WORD;
+typedef uint16_t USHORT;
+typedef int16_t SHORT;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef void VOID;
+typedef void* PVOID;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef DWORD* LPDWORD;
+typedef DWORD* PDWORD;
+typedef BYTE* LPBYTE;
+typedef const BYTE* LPCBYTE;
+typedef BOOL* LPBOOL;
+#if WCHAR_MAX == 0xFFFF
+typedef wchar_t WCHAR;
+#define CE_TEXT_(s) L##s
+#else
+typedef char16_t WCHAR;
+#define CE_TEXT_(s) u##s
+#endif
+#define TEXT(s) CE_TEXT_(s)
+typedef WCHAR TCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPTSTR;
+typedef const WCHAR* LPCTSTR;
+typedef void* HANDLE;
+typedef HANDLE HINSTANCE;
+typedef HANDLE HMODULE;
+typedef HANDLE HLOCAL;
+typedef struct HKEY__* HKEY;
+typedef HKEY* PHKEY;
+typedef DWORD REGSAM;
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+#define WINAPI
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+
+// ---- Error codes (Win32) ------------------------------------------------
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
+#define ERROR_OUTOFMEMORY 14L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_KEY_DELETED 1018L
+
+// Application-defined error codes carry bit 29.
+#define APPLICATION_ERROR_MASK 0x20000000
+
+// ---- Registry -------------------------------------------------------------
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000)
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001)
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)0x80000002)
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+#define REG_OPTION_NON_VOLATILE 0x00000000
+#define REG_OPTION_VOLATILE 0x00000001
+#define REG_CREATED_NEW_KEY 0x00000001
+#define REG_OPENED_EXISTING_KEY 0x00000002
+
+// Sizes are in bytes for data and in characters for names. Names of keys and
+// values compare without regard to letter case.
+CE_API LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
+CE_API LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
+                            REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                            LPDWORD lpdwDisposition);
+CE_API LONG RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
+                             LPDWORD lpcMaxSubKeyLen, LPDWORD lpcMaxClassLen, LPDWORD lpcValues,
+                             LPDWORD lpcMaxValueNameLen, LPDWORD lpcMaxValueLen, LPDWORD lpcbSecurityDescriptor,
+                             PFILETIME lpftLastWriteTime);
+CE_API LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcName, LPDWORD lpReserved,
+                          LPWSTR lpClass, LPDWORD lpcClass, PFILETIME lpftLastWriteTime);
+CE_API LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcValueName, LPDWORD lpReserved,
+                          LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+CE_API LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                             LPDWORD lpcbData);
+CE_API LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                           DWORD cbData);
+CE_API LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
+CE_API LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
+CE_API LONG RegCloseKey(HKEY hKey);
+
+// ---- Local heap -------------------------------------------------------------
+#define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+CE_API HLOCAL LocalAlloc(UINT uFlags, UINT uBytes);
+CE_API HLOCAL LocalFree(HLOCAL hMem);
+
+// ---- Critical sections and thread errors ------------------------------------
+typedef struct CRITICAL_SECTION {
+    void* Opaque;  // the stand-in's lock object
+    DWORD DebugTag;
+} CRITICAL_SECTION, *LPCRITICAL_SECTION;
+CE_API void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+CE_API void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+CE_API void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+CE_API void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+
+CE_API void SetLastError(DWORD dwErrCode);
+CE_API DWORD GetLastError(void);
+CE_API BOOL DisableThreadLibraryCalls(HMODULE hLibModule);
+
+// ---- Caller buffers -----------------------------------------------------------
+// Turns an address in the calling process into a pointer the driver may use for
+// dwLen bytes; NULL when the caller cannot access the whole range.
+CE_API LPVOID MapCallerPtr(LPVOID ptr, DWORD dwLen);
+
+// ---- x86 port I/O -------------------------------------------------------------
+// One in/out instruction each, on 16-bit port numbers.
+CE_API UCHAR __inbyte(USHORT Port);
+CE_API USHORT __inword(USHORT Port);
+CE_API ULONG __indword(USHORT Port);
+CE_API void __outbyte(USHORT Port, UCHAR Data);
+CE_API void __outword(USHORT Port, USHORT Data);
+CE_API void __outdword(USHORT Port, ULONG Data);
