@@ -32,6 +32,7 @@ StartupWatch::~StartupWatch() { cesim::SetRegistryObserver(nullptr); }
 
 // Settings are loaded by reading channel 0's text from the key that supplies
 // them; the template root key opening without such a read means defaults.
+// The first such read decides: AOC_Open's reloads come after the watch.
 void StartupWatch::See(const cesim::RegistryEvent& e) {
     const WString channel0 = WString(VALUE_AO_SETTINGS_PREFIX_W) + u'0';
     const WString driverKeys = WString(DRIVER_SERVICE_KEY_W) + u'\\';
@@ -49,8 +50,6 @@ void StartupWatch::See(const cesim::RegistryEvent& e) {
     } else if (e.call == cesim::Call::RegOpenKeyEx && e.result == ERROR_SUCCESS && e.key.size() == templateRoot.size() &&
                StartsWithNoCase(e.key, templateRoot)) {
         origin_ = SettingsOrigin::Defaults;
-    } else if (e.call == cesim::Call::RegCreateKeyEx) {
-        settled_ = true;  // publishing: loading is over
     }
 }
 
@@ -59,15 +58,5 @@ SettingsOrigin StartupWatch::Origin() const { return origin_; }
 WString StartupWatch::Source() const { return source_; }
 
 WString StartupWatch::PublishedKey() const { return published_; }
-
-const char* OriginText(SettingsOrigin origin) {
-    switch (origin) {
-        case SettingsOrigin::DeviceKey: return "device key";
-        case SettingsOrigin::Template: return "template";
-        case SettingsOrigin::Defaults: return "defaults";
-        case SettingsOrigin::Unchanged: break;
-    }
-    return "none";
-}
 
 }  // namespace sim

@@ -34,6 +34,4 @@ private:
     bool settled_ = false;
 };
 
-const char* OriginText(SettingsOrigin origin);
-
 }  // namespace sim
