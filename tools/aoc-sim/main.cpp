@@ -26,11 +26,11 @@ int main(int argc, char** argv) {
         std::cout << UsageText();
         return 0;
     }
-    std::vector<BoardSpec> specs(options.boards.size());
-    for (size_t i = 0; i < specs.size(); ++i) {
-        if (!ParseBoardSpec(options.boards[i], specs[i], &error)) return Fail(error, BAD_ARGUMENTS);
+    std::vector<BoardList> boards(options.boards.size());
+    for (size_t i = 0; i < boards.size(); ++i) {
+        if (!ParseBoardList(options.boards[i], boards[i], &error)) return Fail(error, BAD_ARGUMENTS);
     }
-    CompleteBoardSpecs(specs);
+    CompleteBoardLists(boards);
 
     Session session;
     if (!options.registryFile.empty() && !session.LoadRegistry(options.registryFile, &error)) {
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     for (const std::string& script : options.imports) {
         if (!session.Import(script, &error)) return Fail(error, FAILED);
     }
-    if (!session.AddBoards(specs, &error)) return Fail(error, FAILED);
+    if (!session.AddBoards(boards, &error)) return Fail(error, FAILED);
     bool started = session.StartBoards();
     session.PrintBoards(std::cout);
     std::cout.flush();
