@@ -120,4 +120,18 @@ std::string Narrow(const WString& text) {
 
 WString Join(const WString& key, const WString& sub) { return key.empty() ? sub : key + u'\\' + sub; }
 
+namespace {
+WCHAR UpperAscii(WCHAR c) { return c >= u'a' && c <= u'z' ? static_cast<WCHAR>(c - 0x20) : c; }
+}  // namespace
+
+bool StartsWithNoCase(const WString& text, const WString& prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (UpperAscii(text[i]) != UpperAscii(prefix[i])) return false;
+    }
+    return true;
+}
+
+bool EqualNoCase(const WString& a, const WString& b) { return a.size() == b.size() && StartsWithNoCase(a, b); }
+
 }  // namespace sim

@@ -38,5 +38,8 @@ std::vector<WString> SubKeyNames(const WString& key);  // in enumeration order
 WString Widen(const std::string& text);
 std::string Narrow(const WString& text);
 WString Join(const WString& key, const WString& sub);
+// Registry names compare without regard to ASCII letter case.
+bool StartsWithNoCase(const WString& text, const WString& prefix);
+bool EqualNoCase(const WString& a, const WString& b);
 
 }  // namespace sim

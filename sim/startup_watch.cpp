@@ -6,17 +6,6 @@ namespace sim {
 
 namespace {
 
-bool StartsWithNoCase(const WString& text, const WString& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        WCHAR a = text[i], b = prefix[i];
-        if (a >= u'a' && a <= u'z') a = static_cast<WCHAR>(a - 0x20);
-        if (b >= u'a' && b <= u'z') b = static_cast<WCHAR>(b - 0x20);
-        if (a != b) return false;
-    }
-    return true;
-}
-
 WString LastComponent(const WString& path) {
     size_t at = path.find_last_of(u'\\');
     return at == WString::npos ? path : path.substr(at + 1);

@@ -27,28 +27,20 @@ const int MAX_ACTIVE_KEYS = 99;  // two decimal digits
 
 typedef BOOL (*DllMainFn)(HANDLE, DWORD, LPVOID);
 
-WString Upper(WString s) {
-    for (WCHAR& c : s) {
-        if (c >= u'a' && c <= u'z') c = static_cast<WCHAR>(c - 0x20);
-    }
-    return s;
-}
-
-bool EqualNoCase(const WString& a, const WString& b) { return Upper(a) == Upper(b); }
-
 // "VQX6406S.dll" names the file VQX6406S.so in the library folder; CE's file
 // names ignore case, so the match does too.
 WString LibraryBase(const WString& dll) {
-    WString base = dll.substr(dll.find_last_of(u"\\/") == WString::npos ? 0 : dll.find_last_of(u"\\/") + 1);
+    size_t slash = dll.find_last_of(u"\\/");
+    WString base = slash == WString::npos ? dll : dll.substr(slash + 1);
     if (base.size() > 4 && EqualNoCase(base.substr(base.size() - 4), u".dll")) base.resize(base.size() - 4);
     return base;
 }
 
 std::string FindLibrary(const std::string& dir, const WString& dll) {
-    std::string wanted = Narrow(Upper(LibraryBase(dll) + u".so"));
+    WString wanted = LibraryBase(dll) + u".so";
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-        if (Narrow(Upper(Widen(entry.path().filename().string()))) == wanted) return entry.path().string();
+        if (EqualNoCase(Widen(entry.path().filename().string()), wanted)) return entry.path().string();
     }
     return {};
 }

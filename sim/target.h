@@ -81,6 +81,8 @@ public:
     BOOL IoControl(size_t index, DWORD_PTR handle, DWORD code, BYTE* in, DWORD inLen, BYTE* out, DWORD outLen,
                    DWORD* actual);
     const StreamEntries* Entries(size_t index) const;
+    // The driver library file the board's "Dll" value named.
+    const std::string& LibraryPath(size_t index) const { return slots_.at(index).libraryPath; }
     // Deinit, then the active key goes and the library is released.
     bool Unload(size_t index);
 

@@ -2,6 +2,8 @@
 // device key's "Dll", entry points found by "Prefix".
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include "registry_layout.h"
 #include "startup_watch.h"
 #include "target.h"
@@ -69,6 +71,10 @@ TEST_F(TargetTest, LoadsTheDriverAndStartsTheBoardEndToEnd) {
     EXPECT_EQ(watch.Source(), u"Template0");
     EXPECT_EQ(watch.PublishedKey(), WString(DRIVER_SERVICE_KEY_W) + u"\\Device000");
     EXPECT_EQ(cesim::OpenKeyCount(), 0u);
+    void* module = dlopen(T().LibraryPath(0).c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr) << T().LibraryPath(0);
+    EXPECT_TRUE(cesim::ThreadLibraryCallsDisabled(module)) << "the entry routine ran with process attach";
+    dlclose(module);
     EXPECT_EQ(T().ActiveKey(0), u"Drivers\\Active\\01");
     EXPECT_EQ(T().CallName(0), u"AOC1:");
     EXPECT_EQ(*sim::GetString(T().ActiveKey(0), u"Key"), T().DeviceKey(0));
