@@ -3,50 +3,16 @@
 // AOC_Init leaves it, for the register and I/O control suites.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <thread>
-#include <vector>
+#include <ostream>
 
 #include "aoc_ioctl.h"
-#include "ce_sim.h"
-#include "registers.h"
+#include "register_file.h"
 
 namespace aoctest {
 
 const DWORD kBase = 0xD000;
-const DWORD kWindow = 32;
-
-// Plain bytes behind the ports. Records every access made without the
-// device's Lock, and can yield inside AO_RANGE reads so that an unlocked
-// read-merge-write would lose bits.
-class RegisterFile : public cesim::IoDevice {
-public:
-    explicit RegisterFile(const CRITICAL_SECTION* lock) : lock_(lock) {}
-
-    DWORD ReadPort(DWORD offset, int width) override {
-        Check();
-        if (yieldOnRange && offset == AO_RANGE) std::this_thread::yield();
-        DWORD value = 0;
-        for (int i = width - 1; i >= 0; --i) value = (value << 8) | bytes[offset + i];
-        return value;
-    }
-    void WritePort(DWORD offset, int width, DWORD value) override {
-        Check();
-        for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<BYTE>(value >> (8 * i));
-    }
-    WORD Word(DWORD offset) const { return static_cast<WORD>(bytes[offset] | (bytes[offset + 1] << 8)); }
-
-    BYTE bytes[kWindow] = {};
-    bool yieldOnRange = false;
-    std::atomic<int> unlockedAccesses{0};
-
-private:
-    void Check() {
-        if (!cesim::IsCriticalSectionOwned(lock_)) ++unlockedAccesses;
-    }
-    const CRITICAL_SECTION* lock_;
-};
+const DWORD kWindow = kRegisterFileBytes;
 
 // What a request reported. Sentinels show what it left alone.
 struct Outcome {
