@@ -35,6 +35,10 @@ const DWORD kUntouchedCount = 0xC0C0C0C0;
         }                                                                         \
     } while (0)
 
+// Requests sent over the whole run, told at exit beside libFuzzer's statistics.
+unsigned long long g_requests = 0;
+void TellRequests() { std::fprintf(stderr, "stat::requests_sent:            %llu\n", g_requests); }
+
 bool IsKnown(DWORD code) {
     for (DWORD c : kCodes) {
         if (c == code) return true;
@@ -131,6 +135,7 @@ void RunRequest(FuzzedDataProvider& fdp, Board& b) {
     std::vector<BYTE> outBefore = out.Copy();
 
     DWORD_PTR handle = nullHandle ? 0 : reinterpret_cast<DWORD_PTR>(&device);
+    ++g_requests;
     BOOL result = AOC_IOControl(handle, code, in.data(), in.length, out.data(), out.length, nullCount ? nullptr : &count);
     DWORD threadError = GetLastError();
     cesim::ClearFaults();
@@ -234,6 +239,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Board* b = new Board;
         InitializeCriticalSection(&b->device.Lock);
         cesim::SetIoTrace(true);
+        std::atexit(TellRequests);
         return b;
     }();
     Board& b = *board;
