@@ -159,6 +159,10 @@ CE_API void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 CE_API void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 CE_API void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 
+// Atomic on the shared variable; the result is the new value.
+CE_API LONG InterlockedIncrement(LONG volatile* lpAddend);
+CE_API LONG InterlockedDecrement(LONG volatile* lpAddend);
+
 CE_API void SetLastError(DWORD dwErrCode);
 CE_API DWORD GetLastError(void);
 CE_API BOOL DisableThreadLibraryCalls(HMODULE hLibModule);

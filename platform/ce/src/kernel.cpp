@@ -127,6 +127,14 @@ CE_API void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection) {
     s->mutex.unlock();
 }
 
+CE_API LONG InterlockedIncrement(LONG volatile* lpAddend) {
+    return __atomic_add_fetch(lpAddend, 1, __ATOMIC_SEQ_CST);
+}
+
+CE_API LONG InterlockedDecrement(LONG volatile* lpAddend) {
+    return __atomic_sub_fetch(lpAddend, 1, __ATOMIC_SEQ_CST);
+}
+
 CE_API void SetLastError(DWORD dwErrCode) { t_lastError = dwErrCode; }
 
 CE_API DWORD GetLastError(void) { return t_lastError; }
