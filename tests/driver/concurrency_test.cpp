@@ -92,6 +92,17 @@ protected:
         cesim::UnregisterCallerBuffer(address);
         return ok;
     }
+    // A channel's bits as the board holds them, read through the driver.
+    static int ReadRangeBits(DWORD_PTR handle, int channel) {
+        PortRequest request = {AO_RANGE, 0};
+        BYTE range = 0;
+        DWORD count = 0;
+        if (!AOC_IOControl(handle, IOCTL_PORT_READ_BYTE, reinterpret_cast<BYTE*>(&request), PORT_READ_REQUEST_BYTES,
+                           &range, sizeof range, &count)) {
+            return -1;
+        }
+        return (range >> (2 * channel)) & 3;
+    }
     template <class In>
     static bool Send(DWORD_PTR handle, DWORD code, In in) {
         DWORD count = 0;
@@ -104,6 +115,7 @@ TEST_F(ConcurrencyTest, RequestsAndReopensOnOneBoardLoseNothing) {
     ASSERT_EQ(handle, Handle());
     std::atomic<int> failures{0};
     std::atomic<int> mixedReads{0};
+    std::atomic<int> lostBits{0};
     WORD lastValue[AO_CHANNEL_COUNT] = {};
 
     std::vector<std::thread> threads;
@@ -114,6 +126,9 @@ TEST_F(ConcurrencyTest, RequestsAndReopensOnOneBoardLoseNothing) {
                 value = static_cast<WORD>((round * 37 + channel) & 0xFFF);
                 RangeRecord back;
                 if (!SetRange(handle, channel, round % kRowCount)) ++failures;
+                // Only this thread programs this channel, and a reopen touches
+                // no register: the bits must still be the ones just set.
+                if (ReadRangeBits(handle, channel) != kRows[round % kRowCount].code) ++lostBits;
                 if (!Send(handle, IOCTL_AO_WRITE_CHANNEL, ChannelOutput{static_cast<WORD>(channel), 0, value})) ++failures;
                 if (!GetRange(handle, channel, &back)) ++failures;
                 if (!IsWhole(channel, back)) ++mixedReads;
@@ -150,6 +165,7 @@ TEST_F(ConcurrencyTest, RequestsAndReopensOnOneBoardLoseNothing) {
 
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(mixedReads.load(), 0) << "a request saw a setting half replaced";
+    EXPECT_EQ(lostBits.load(), 0) << "another channel's range programming lost this channel's bits";
     EXPECT_EQ(device.LastError, 0u);
     EXPECT_EQ(device.OpenCount, 1);
     for (int channel = 0; channel < AO_CHANNEL_COUNT; ++channel) {
