@@ -128,7 +128,7 @@ public:
                 line += Trim(lines[++i]);
             }
             if (!inSection) {
-                what_ = "a value outside a (non-deleted) section";
+                what_ = "a value outside a section (or in a deleted one)";
                 return Failed(error);
             }
             Op op = ops.back();

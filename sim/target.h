@@ -55,7 +55,7 @@ public:
     // PCI enumeration: the board joins the I/O space (when it has a window)
     // and its device key is written. Returns the board's index, or -1 with
     // `error` when its window overlaps another's.
-    int AddBoard(const BoardConfig& config, std::string* error = nullptr);
+    int AddBoard(const BoardConfig& config = BoardConfig(), std::string* error = nullptr);
     size_t BoardCount() const { return slots_.size(); }
     Board& BoardAt(size_t index) { return *slots_.at(index).board; }
     const BoardConfig& ConfigAt(size_t index) const { return slots_.at(index).config; }
