@@ -60,14 +60,11 @@ void WriteTextValue(HKEY key, LPCWSTR name, const WCHAR* text, DWORD bytes) {
     RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
 }
 
-BOOL HasIoWindow(const DeviceContext* pDevice) { return pDevice->IoPortCount != 0; }
-
-// The switch is read only on boards that have one and only inside the
-// board's window: a board without a window has no ports to read.
+// The switch is read only on boards that have one, and only when the
+// register lies inside the board's window: a board without a window (or with
+// one too short) has no port there to read.
 DWORD ReadSwitchID(const DeviceContext* pDevice) {
-    if (pDevice->SubsystemID < SWITCH_SUBSYSTEM_ID_MIN || !HasIoWindow(pDevice) || pDevice->IoPortCount <= SWITCH_ID) {
-        return 0;
-    }
+    if (pDevice->SubsystemID < SWITCH_SUBSYSTEM_ID_MIN || pDevice->IoPortCount <= SWITCH_ID) return 0;
     return __inbyte(static_cast<USHORT>(pDevice->BaseAddress + SWITCH_ID)) & SWITCH_ID_BITS;
 }
 

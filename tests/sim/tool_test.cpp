@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "board_spec.h"
+#include "board_list.h"
 #include "options.h"
 
 namespace {
@@ -67,27 +67,27 @@ TEST(ToolTest, BoardListsParseWithRangesChecked) {
         {"slot=3,", false},   {"colour=red", false},   {"len=0", true},        {"slot=9z", false},
     };
     for (const Case& c : cases) {
-        BoardSpec spec;
+        BoardList board;
         std::string error;
-        EXPECT_EQ(ParseBoardSpec(c.text, spec, &error), c.ok) << c.text << ": " << error;
+        EXPECT_EQ(ParseBoardList(c.text, board, &error), c.ok) << c.text << ": " << error;
     }
 }
 
 TEST(ToolTest, DefaultsFillFreeSlotsAndWindowsAroundFixedOnes) {
     std::vector<std::string> lists = {"", "slot=1,io=0xd000", "switch=3", "bus=1", "len=0"};
-    std::vector<BoardSpec> specs(lists.size());
+    std::vector<BoardList> boards(lists.size());
     std::string error;
-    for (size_t i = 0; i < lists.size(); ++i) ASSERT_TRUE(ParseBoardSpec(lists[i], specs[i], &error));
-    CompleteBoardSpecs(specs);
-    EXPECT_EQ(specs[0].config.slot, 2u) << "slot 1 is fixed by the second list";
-    EXPECT_EQ(specs[0].config.ioBase, 0xD100u);
-    EXPECT_EQ(specs[2].config.slot, 3u);
-    EXPECT_EQ(specs[2].config.subsystemId, 0xA100u) << "a switch implies a board that has one";
-    EXPECT_EQ(specs[2].config.switchRegister, 3);
-    EXPECT_EQ(specs[2].config.ioBase, 0xD200u);
-    EXPECT_EQ(specs[3].config.slot, 1u) << "another bus";
-    EXPECT_EQ(specs[0].config.subsystemId, 0u);
-    EXPECT_EQ(specs[4].config.ioLength, 0u);
+    for (size_t i = 0; i < lists.size(); ++i) ASSERT_TRUE(ParseBoardList(lists[i], boards[i], &error));
+    CompleteBoardLists(boards);
+    EXPECT_EQ(boards[0].config.slot, 2u) << "slot 1 is fixed by the second list";
+    EXPECT_EQ(boards[0].config.ioBase, 0xD100u);
+    EXPECT_EQ(boards[2].config.slot, 3u);
+    EXPECT_EQ(boards[2].config.subsystemId, 0xA100u) << "a switch implies a board that has one";
+    EXPECT_EQ(boards[2].config.switchRegister, 3);
+    EXPECT_EQ(boards[2].config.ioBase, 0xD200u);
+    EXPECT_EQ(boards[3].config.slot, 1u) << "another bus";
+    EXPECT_EQ(boards[0].config.subsystemId, 0u);
+    EXPECT_EQ(boards[4].config.ioLength, 0u);
 }
 
 class ToolRunTest : public ::testing::Test {

@@ -57,11 +57,11 @@ int main(int argc, char** argv) {
         std::cout << UsageText();
         return 0;
     }
-    std::vector<BoardSpec> specs(options.boards.size());
-    for (size_t i = 0; i < specs.size(); ++i) {
-        if (!ParseBoardSpec(options.boards[i], specs[i], &error)) return Fail(error, BAD_ARGUMENTS);
+    std::vector<BoardList> boards(options.boards.size());
+    for (size_t i = 0; i < boards.size(); ++i) {
+        if (!ParseBoardList(options.boards[i], boards[i], &error)) return Fail(error, BAD_ARGUMENTS);
     }
-    CompleteBoardSpecs(specs);
+    CompleteBoardLists(boards);
     std::vector<Request> requests;
     if (!ParseRequests(options, &requests, &error)) return Fail(error, BAD_ARGUMENTS);
 
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     for (const std::string& script : options.imports) {
         if (!session.Import(script, &error)) return Fail(error, FAILED);
     }
-    if (!session.AddBoards(specs, &error)) return Fail(error, FAILED);
+    if (!session.AddBoards(boards, &error)) return Fail(error, FAILED);
     bool started = session.StartBoards();
     session.PrintBoards(std::cout);
     if (!requests.empty()) {

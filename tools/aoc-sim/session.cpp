@@ -36,10 +36,10 @@ bool Session::LoadRegistry(const std::string& file, std::string* error) {
 
 bool Session::Import(const std::string& script, std::string* error) { return sim::ImportRegFile(script, error); }
 
-bool Session::AddBoards(const std::vector<BoardSpec>& specs, std::string* error) {
-    for (size_t i = 0; i < specs.size(); ++i) {
+bool Session::AddBoards(const std::vector<BoardList>& boards, std::string* error) {
+    for (size_t i = 0; i < boards.size(); ++i) {
         std::string why;
-        if (target_.AddBoard(specs[i].config, &why) < 0) {
+        if (target_.AddBoard(boards[i].config, &why) < 0) {
             *error = "board " + std::to_string(i + 1) + ": " + why;
             return false;
         }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "board_spec.h"
+#include "board_list.h"
 #include "startup_watch.h"
 #include "target.h"
 
@@ -14,7 +14,7 @@ public:
     // A missing file is an empty registry, to be created at the save.
     bool LoadRegistry(const std::string& file, std::string* error);
     bool Import(const std::string& script, std::string* error);
-    bool AddBoards(const std::vector<BoardSpec>& specs, std::string* error);
+    bool AddBoards(const std::vector<BoardList>& boards, std::string* error);
     // Loads the driver for every board; false when any failed to start.
     bool StartBoards();
     void PrintBoards(std::ostream& out) const;

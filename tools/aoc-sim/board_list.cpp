@@ -1,4 +1,4 @@
-#include "board_spec.h"
+#include "board_list.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,7 +28,7 @@ bool Overlaps(const sim::BoardConfig& a, DWORD base, DWORD length) {
 
 }  // namespace
 
-bool ParseBoardSpec(const std::string& text, BoardSpec& spec, std::string* error) {
+bool ParseBoardList(const std::string& text, BoardList& board, std::string* error) {
     struct Key {
         const char* name;
         unsigned long max;
@@ -38,12 +38,12 @@ bool ParseBoardSpec(const std::string& text, BoardSpec& spec, std::string* error
     bool hasBus = false, hasLen = false;
     DWORD switchValue = 0;
     Key keys[] = {
-        {"bus", 255, &spec.config.bus, &hasBus},
-        {"slot", MAX_SLOT, &spec.config.slot, &spec.hasSlot},
-        {"subsys", 0xFFFF, &spec.config.subsystemId, &spec.hasSubsystem},
-        {"io", 0xFFFF, &spec.config.ioBase, &spec.hasIo},
-        {"len", PORT_SPACE, &spec.config.ioLength, &hasLen},
-        {"switch", 15, &switchValue, &spec.hasSwitch},
+        {"bus", 255, &board.config.bus, &hasBus},
+        {"slot", MAX_SLOT, &board.config.slot, &board.hasSlot},
+        {"subsys", 0xFFFF, &board.config.subsystemId, &board.hasSubsystem},
+        {"io", 0xFFFF, &board.config.ioBase, &board.hasIo},
+        {"len", PORT_SPACE, &board.config.ioLength, &hasLen},
+        {"switch", 15, &switchValue, &board.hasSwitch},
     };
     size_t start = 0;
     while (start <= text.size()) {
@@ -75,23 +75,23 @@ bool ParseBoardSpec(const std::string& text, BoardSpec& spec, std::string* error
         }
         *key->given = true;
     }
-    if (spec.config.ioLength && spec.config.ioBase + spec.config.ioLength > PORT_SPACE) {
+    if (board.config.ioLength && board.config.ioBase + board.config.ioLength > PORT_SPACE) {
         *error = "--board '" + text + "': the I/O window runs past port 0xffff";
         return false;
     }
-    spec.config.switchRegister = static_cast<BYTE>(switchValue);
+    board.config.switchRegister = static_cast<BYTE>(switchValue);
     return true;
 }
 
-void CompleteBoardSpecs(std::vector<BoardSpec>& specs) {
+void CompleteBoardLists(std::vector<BoardList>& boards) {
     // What the lists fix comes first; the defaults fill the gaps in order.
     std::vector<std::pair<DWORD, DWORD>> slots;  // (bus, slot)
     std::vector<const sim::BoardConfig*> windows;
-    for (const BoardSpec& s : specs) {
+    for (const BoardList& s : boards) {
         if (s.hasSlot) slots.emplace_back(s.config.bus, s.config.slot);
         if (s.hasIo) windows.push_back(&s.config);
     }
-    for (BoardSpec& s : specs) {
+    for (BoardList& s : boards) {
         sim::BoardConfig& c = s.config;
         if (!s.hasSubsystem) c.subsystemId = s.hasSwitch ? DEFAULT_SWITCH_SUBSYSTEM : 0;
         if (!s.hasSlot) {

@@ -6,15 +6,15 @@
 
 #include "target.h"
 
-struct BoardSpec {
+struct BoardList {
     sim::BoardConfig config;
     bool hasSlot = false, hasIo = false, hasSubsystem = false, hasSwitch = false;
 };
 
 // False with a one-line `error` for an unknown or repeated key, a malformed
 // number or a value out of its range.
-bool ParseBoardSpec(const std::string& text, BoardSpec& spec, std::string* error);
+bool ParseBoardList(const std::string& text, BoardList& board, std::string* error);
 
-// Fills what each spec left out: a free slot on its bus, a free I/O block,
+// Fills what each board left out: a free slot on its bus, a free I/O block,
 // and a subsystem ID with a switch when a switch was given.
-void CompleteBoardSpecs(std::vector<BoardSpec>& specs);
+void CompleteBoardLists(std::vector<BoardList>& boards);
