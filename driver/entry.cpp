@@ -78,6 +78,3 @@ AOC_API DWORD AOC_Seek(DWORD_PTR, LONG, DWORD) { return static_cast<DWORD>(-1); 
 AOC_API void AOC_PowerUp(DWORD_PTR) {}
 
 AOC_API void AOC_PowerDown(DWORD_PTR) {}
-
-// Requests arrive with the register and I/O control work.
-AOC_API BOOL AOC_IOControl(DWORD_PTR, DWORD, BYTE*, DWORD, BYTE*, DWORD, DWORD*) { return FALSE; }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "requests.h"
+
 namespace {
 
 struct OptionRow {
@@ -41,6 +43,26 @@ const OptionRow ROWS[] = {
      "io (I/O base), len (I/O length, 0 for none), switch (board-ID switch 0..15)",
      [](Options& o, const std::string& v, std::string*) {
          o.boards.push_back(v);
+         return true;
+     }},
+    {"--on", "NAME",
+     "the call name of the board that requests go to (AOC1:), unless a request begins with another call name",
+     [](Options& o, const std::string& v, std::string* e) { return Once(o.requestBoard, v, "--on", e); }},
+    {"--request", "TEXT",
+     "one request to send once the boards have started (repeatable; the requests are listed below)",
+     [](Options& o, const std::string& v, std::string*) {
+         o.requests.push_back({false, v});
+         return true;
+     }},
+    {"--requests", "FILE",
+     "requests one per line from FILE, or from standard input for -; blank lines and lines starting with # "
+     "are skipped (repeatable)",
+     [](Options& o, const std::string& v, std::string* e) {
+         if (v.empty()) {
+             *e = "--requests needs a file name";
+             return false;
+         }
+         o.requests.push_back({true, v});
          return true;
      }},
 };
@@ -104,12 +126,16 @@ static std::string Wrapped(const char* text) {
 std::string UsageText() {
     std::string text =
         "usage: aoc-sim [--registry FILE] [--import SCRIPT]... [--board LIST]...\n"
+        "               [--on NAME] [--request TEXT | --requests FILE]...\n"
         "\n"
         "Starts PCI-6406 boards on a simulated Windows CE target: the PCI bus lists\n"
         "each board, the device manager loads the VQX6406S driver for it, and the\n"
         "driver configures it from the registry. For every board it prints the call\n"
         "name, device number, SwitchID, display name and the four channel settings,\n"
-        "and where the settings came from.\n"
+        "and where the settings came from. Then it sends the requests in order, each\n"
+        "printed with its result, thread error, count, LastError and what it read,\n"
+        "and ends with each board's registers and the output every channel drives.\n"
+        "A malformed request is reported with its place, and then nothing runs.\n"
         "\n"
         "options:\n";
     for (const OptionRow& r : ROWS) {
@@ -122,8 +148,13 @@ std::string UsageText() {
         "from 0xd000, len=0x20, switch=0, subsys=0xa100 when a switch is given, else 0.\n"
         "Numbers are decimal or 0x hexadecimal.\n"
         "\n"
+        "requests, each optionally after a call name (AOC2: strobe):\n" +
+        RequestUsageText() +
+        "\n"
         "example:\n"
         "  aoc-sim --registry target.reg --import PCI6406.reg --board slot=3 --board slot=4,switch=2\n"
-        "Run it again on the same registry file to see a restart.\n";
+        "Run it again on the same registry file to see a restart.\n"
+        "  aoc-sim --board slot=3 --on AOC1: --request open --request 'set-range 0 voltage 10 -10' \\\n"
+        "          --request 'write-channel 0 3072'\n";
     return text;
 }

@@ -9,6 +9,13 @@ struct Options {
     std::string registryFile;              // --registry: loaded, and saved at exit
     std::vector<std::string> imports;      // --import, in order
     std::vector<std::string> boards;       // --board, one key=value list each
+    std::string requestBoard;              // --on: call name of the board requests go to
+    // --request TEXT and --requests FILE, in the order given.
+    struct RequestSource {
+        bool file;
+        std::string text;
+    };
+    std::vector<RequestSource> requests;
 };
 
 // False with a one-line `error` for an unknown option, a missing value or a
