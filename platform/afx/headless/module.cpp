@@ -1,0 +1,69 @@
+// Modules, and the controls DDX_Control finds in a headless dialog.
+#include <errno.h>
+#include <string>
+#include "afxcmn.h"
+#include "../core/afximpl.h"
+#include "hl_window.h"
+
+namespace {
+
+// Stand-ins for the host program's and the library's module handles, so a
+// test can tell whose resources a dialog was created from.
+HINSTANCE const kProgramInstance = (HINSTANCE)0x00400000;
+HINSTANCE const kLibraryInstance = (HINSTANCE)0x10000000;
+
+// The tree of the main dialog's template: 107 x 199 dialog units at 7, 9,
+// with a border, in 8-point MS Sans Serif (4 x 8 units = 6 x 13 pixels):
+// 161 x 323 pixels, a client area 321 pixels high, 20 rows of 16 pixels.
+// All eighteen items the dialog can hold fit, as on the screen.
+const RECT kTreeRect = {11, 15, 11 + 161, 15 + 323};
+
+struct ControlKind {
+    LPCSTR lpszClass;
+    DWORD dwStyle;
+    RECT rect;
+};
+
+// The control a bound object stands for, with the styles the dialog
+// templates give that kind of control.
+ControlKind KindOf(const CWnd& rControl, int nIDC) {
+    if (dynamic_cast<const CTreeCtrl*>(&rControl) != NULL)
+        return {WC_TREEVIEWA, (DWORD)(WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT), kTreeRect};
+    if (dynamic_cast<const CTabCtrl*>(&rControl) != NULL) return {WC_TABCONTROLA, 0, {0, 0, 0, 0}};
+    if (dynamic_cast<const CComboBox*>(&rControl) != NULL)
+        return {WC_COMBOBOXA, (DWORD)(WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST), {0, 0, 0, 0}};
+    if (dynamic_cast<const CButton*>(&rControl) != NULL)
+        return {WC_BUTTONA, (DWORD)(WS_TABSTOP | (nIDC == IDOK ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)), {0, 0, 0, 0}};
+    return {WC_STATICA, (DWORD)SS_LEFT, {0, 0, 0, 0}};
+}
+
+}  // namespace
+
+extern "C" HMODULE GetModuleHandleA(LPCSTR lpModuleName) { return lpModuleName == NULL ? kProgramInstance : NULL; }
+
+extern "C" void InitCommonControls(void) {}
+
+extern "C" BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce) { return picce != NULL; }
+
+HINSTANCE AfxImplLibraryInstance() { return kLibraryInstance; }
+
+// The program's own name stands for the library's file name; a program that
+// stands for the library assigns m_lpszCurrentAppName.
+LPCTSTR AfxImplLibraryName() {
+    static const std::string name = [] {
+        std::string program = program_invocation_short_name;
+        size_t dot = program.rfind('.');
+        return dot == std::string::npos || dot == 0 ? program : program.substr(0, dot);
+    }();
+    return name.c_str();
+}
+
+// Headless dialogs have no templates: a control comes to be when code binds
+// its identifier.
+HWND AfxImplPrepareControl(HWND hDlg, int nIDC, const CWnd& rControl) {
+    if (HWND hWndControl = GetDlgItem(hDlg, nIDC)) return hWndControl;
+    ControlKind kind = KindOf(rControl, nIDC);
+    return CreateWindowExA(0, kind.lpszClass, "", WS_CHILD | WS_VISIBLE | kind.dwStyle, kind.rect.left, kind.rect.top,
+                           kind.rect.right - kind.rect.left, kind.rect.bottom - kind.rect.top, hDlg,
+                           (HMENU)(UINT_PTR)nIDC, (HINSTANCE)GetWindowLongPtrA(hDlg, GWLP_HINSTANCE), NULL);
+}
