@@ -87,9 +87,11 @@ typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 #define ERROR_INVALID_DATA 13L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_BAD_PATHNAME 161L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_KEY_DELETED 1018L
+#define ERROR_CHILD_MUST_BE_VOLATILE 1021L
 
 // Application-defined error codes carry bit 29.
 #define APPLICATION_ERROR_MASK 0x20000000
@@ -156,6 +158,10 @@ CE_API void InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 CE_API void DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 CE_API void EnterCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 CE_API void LeaveCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
+
+// Atomic on the shared variable; the result is the new value.
+CE_API LONG InterlockedIncrement(LONG volatile* lpAddend);
+CE_API LONG InterlockedDecrement(LONG volatile* lpAddend);
 
 CE_API void SetLastError(DWORD dwErrCode);
 CE_API DWORD GetLastError(void);

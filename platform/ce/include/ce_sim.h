@@ -1,0 +1,140 @@
+#pragma once
+// Hooks of the Windows CE stand-in for the simulator and the tests: failure
+// injection, the heap and lock counters, the caller address space, the devices
+// of the I/O space and registry inspection. The driver never includes this.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cesim {
+
+typedef std::basic_string<WCHAR> WString;
+
+// Clears every fault, the caller address space, the registry (back to three
+// empty roots, creation order) and the registry observer. Devices attached to
+// the I/O space stay attached.
+void ResetAll();
+
+// ---- Failure injection --------------------------------------------------------
+
+enum class Call {
+    RegOpenKeyEx,
+    RegCreateKeyEx,
+    RegQueryInfoKey,
+    RegEnumKeyEx,
+    RegEnumValue,
+    RegQueryValueEx,
+    RegSetValueEx,
+    RegDeleteKey,
+    RegDeleteValue,
+    LocalAlloc,
+    MapCallerPtr,
+};
+
+// A call matches when it is `call`, its key path equals `key` and its value
+// name equals `value` (both without regard to case; empty matches any). The
+// key path is the key the call opens, creates, deletes or reads, relative to
+// its root and without the root's name: "SYSTEM\CurrentControlSet\Services".
+// The first `skip` matching calls go through; the next `times` fail with
+// `error` (0 for all later ones). A failing registry call returns `error`;
+// LocalAlloc returns NULL with `error` as the thread's last error; MapCallerPtr
+// returns NULL.
+struct Fault {
+    explicit Fault(Call c, LONG e = ERROR_INVALID_PARAMETER) : call(c), error(e) {}
+    Fault& Key(WString path) { key = std::move(path); return *this; }
+    Fault& Value(WString name) { value = std::move(name); return *this; }
+    Fault& Skip(unsigned n) { skip = n; return *this; }
+    Fault& Times(unsigned n) { times = n; return *this; }
+
+    Call call;
+    LONG error;
+    WString key;
+    WString value;
+    unsigned skip = 0;
+    unsigned times = 1;
+};
+void InjectFault(const Fault& fault);
+void ClearFaults();
+// Failures delivered since the last ClearFaults.
+unsigned FaultsDelivered();
+
+// ---- Kernel -------------------------------------------------------------------
+
+size_t LiveLocalAllocations();
+size_t LiveCriticalSections();
+// Whether the calling thread holds the critical section.
+bool IsCriticalSectionOwned(const CRITICAL_SECTION* section);
+bool ThreadLibraryCallsDisabled(HMODULE module);
+
+// ---- Caller address space -----------------------------------------------------
+// Buffers of a simulated calling process. Each gets a 32-bit caller address;
+// MapCallerPtr turns an address range that lies wholly inside one registered
+// buffer into a pointer to the buffer and refuses every other range. Regions
+// are spaced apart, so running off one never lands in the next.
+
+DWORD RegisterCallerBuffer(void* data, DWORD bytes);
+void UnregisterCallerBuffer(DWORD callerAddress);
+void ResetCallerSpace();
+
+// ---- I/O space ------------------------------------------------------------------
+// 65536 ports. A device claims a range of them; an access that lies wholly in
+// one device's range reaches it as one access of its width, any other is split
+// into byte accesses. Ports no device claims read all ones and ignore writes.
+
+class IoDevice {
+public:
+    virtual ~IoDevice() = default;
+    // `offset` counts from the first port of the claimed range; `width` is 1, 2
+    // or 4 bytes. Calls may come from several threads at once.
+    virtual DWORD ReadPort(DWORD offset, int width) = 0;
+    virtual void WritePort(DWORD offset, int width, DWORD value) = 0;
+};
+
+// False when the range leaves the 16-bit port space, is empty, or overlaps a
+// claimed range. Once DetachIoDevice returns, no access is inside the device.
+bool AttachIoDevice(IoDevice* device, DWORD firstPort, DWORD portCount);
+void DetachIoDevice(IoDevice* device);
+
+// Every port instruction, claimed or not, in the order executed.
+struct PortAccess {
+    USHORT port;
+    BYTE width;
+    bool write;
+    DWORD value;
+};
+// Off by default: a long run would otherwise grow without bound.
+void SetIoTrace(bool on);
+std::vector<PortAccess> TakeIoTrace();
+
+// ---- Registry ------------------------------------------------------------------
+
+// Sub-key enumeration order. CE documents none; tests that must not depend on
+// it run with the reverse of creation order. Values enumerate in creation order.
+enum class EnumOrder { Creation, Reversed };
+void SetEnumOrder(EnumOrder order);
+EnumOrder GetEnumOrder();
+
+void ResetRegistry();
+// Handles open now (predefined roots excluded), and the key path of each.
+size_t OpenKeyCount();
+std::vector<WString> OpenKeyPaths();
+
+// Called after each registry call, outside the registry's lock, with the call,
+// its key path (as in Fault), the value name of value calls, the sub-key name
+// of a successful enumeration, and the result.
+struct RegistryEvent {
+    Call call;
+    WString key;
+    WString name;
+    LONG result;
+};
+typedef std::function<void(const RegistryEvent&)> RegistryObserver;
+// Install only while no other thread is in the registry; empty to remove.
+void SetRegistryObserver(RegistryObserver observer);
+
+// Whether the key was created volatile (not kept across a restart).
+bool IsKeyVolatile(HKEY key);
+
+}  // namespace cesim

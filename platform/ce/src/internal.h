@@ -1,0 +1,19 @@
+#pragma once
+// Shared inside coredll only.
+#include "ce_sim.h"
+
+namespace cesim {
+namespace detail {
+
+// Whether an injected fault takes this call; `error` receives its code.
+bool TakeFault(Call call, const WString& key, const WString& value, LONG& error);
+
+// Win32 compares registry names by their upper-case forms.
+WCHAR UpcaseUnit(WCHAR c);
+bool EqualNoCase(const WString& a, const WString& b);
+
+// Length of a zero-terminated UTF-16 text.
+size_t TextLength(const WCHAR* text);
+
+}  // namespace detail
+}  // namespace cesim

@@ -1,0 +1,559 @@
+#include "reg_file.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "registry_util.h"
+
+namespace sim {
+
+namespace {
+
+struct RootName {
+    HKEY key;
+    const char* names[2];
+};
+const RootName ROOTS[] = {
+    {HKEY_LOCAL_MACHINE, {"HKEY_LOCAL_MACHINE", "HKLM"}},
+    {HKEY_CURRENT_USER, {"HKEY_CURRENT_USER", "HKCU"}},
+    {HKEY_CLASSES_ROOT, {"HKEY_CLASSES_ROOT", "HKCR"}},
+};
+
+const size_t MAX_KEY_NAME = 255;
+
+bool EqualNoCase(const WString& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        unsigned x = a[i], y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x -= 0x20;
+        if (y >= 'a' && y <= 'z') y -= 0x20;
+        if (x != y) return false;
+    }
+    return i == a.size() && !b[i];
+}
+
+bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
+
+WString Trim(const WString& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (IsBlank(s[b]) || s[b] == u'\r')) ++b;
+    while (e > b && (IsBlank(s[e - 1]) || s[e - 1] == u'\r')) --e;
+    return s.substr(b, e - b);
+}
+
+int HexDigit(WCHAR c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+// ---- Decoding the script --------------------------------------------------------
+
+WString Decode(const std::string& bytes) {
+    WString text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            text.push_back(static_cast<WCHAR>(static_cast<unsigned char>(bytes[i]) |
+                                              (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        }
+        return text;
+    }
+    size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    if (start == 0) return Widen(bytes);
+    // UTF-8 after its mark; the registry holds UTF-16.
+    for (size_t i = start; i < bytes.size();) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        unsigned cp = c, extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (extra) cp = c & (0x3F >> extra);
+        for (unsigned k = 1; k <= extra && i + k < bytes.size(); ++k) cp = (cp << 6) | (bytes[i + k] & 0x3F);
+        i += extra + 1;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            text.push_back(static_cast<WCHAR>(0xD800 + (cp >> 10)));
+            text.push_back(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            text.push_back(static_cast<WCHAR>(cp));
+        }
+    }
+    return text;
+}
+
+// ---- Parsing ---------------------------------------------------------------------
+
+struct Op {
+    enum Kind { CREATE_KEY, DELETE_KEY, SET_VALUE, DELETE_VALUE } kind;
+    int line;
+    HKEY root;
+    WString key;
+    WString name;
+    DWORD type;
+    std::vector<BYTE> data;
+};
+
+class Parser {
+public:
+    bool Parse(const WString& text, std::vector<Op>& ops, std::string* error) {
+        std::vector<WString> lines;
+        size_t start = 0;
+        for (;;) {
+            size_t end = text.find(u'\n', start);
+            lines.push_back(text.substr(start, end == WString::npos ? WString::npos : end - start));
+            if (end == WString::npos) break;
+            start = end + 1;
+        }
+        bool inSection = false;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            line_ = static_cast<int>(i + 1);
+            WString line = Trim(lines[i]);
+            if (line.empty() || line[0] == u';' || EqualNoCase(line, "REGEDIT4") ||
+                EqualNoCase(line, "Windows Registry Editor Version 5.00")) {
+                continue;
+            }
+            if (line[0] == u'[') {
+                if (!Section(line, ops)) return Failed(error);
+                inSection = ops.back().kind == Op::CREATE_KEY;
+                continue;
+            }
+            if (line[0] != u'"' && line[0] != u'@') {
+                what_ = "not a section, a value or a comment";
+                return Failed(error);
+            }
+            // A value continues over lines that end with a backslash.
+            while (!line.empty() && line.back() == u'\\' && i + 1 < lines.size()) {
+                line.pop_back();
+                line += Trim(lines[++i]);
+            }
+            if (!inSection) {
+                what_ = "a value outside a section (or in a deleted one)";
+                return Failed(error);
+            }
+            Op op = ops.back();
+            op.line = line_;
+            if (!Value(line, op)) return Failed(error);
+            ops.push_back(std::move(op));
+        }
+        return true;
+    }
+
+private:
+    bool Failed(std::string* error) {
+        if (error) *error = "line " + std::to_string(line_) + ": " + what_;
+        return false;
+    }
+    bool Fail(const char* what) {
+        what_ = what;
+        return false;
+    }
+
+    bool Section(const WString& line, std::vector<Op>& ops) {
+        size_t close = line.rfind(u']');
+        if (close == WString::npos) return Fail("a section header without \"]\"");
+        WString rest = Trim(line.substr(close + 1));
+        if (!rest.empty() && rest[0] != u';') return Fail("text after a section header");
+        WString path = line.substr(1, close - 1);
+        Op op{Op::CREATE_KEY, line_, nullptr, {}, {}, 0, {}};
+        if (!path.empty() && path[0] == u'-') {
+            op.kind = Op::DELETE_KEY;
+            path.erase(0, 1);
+        }
+        size_t slash = path.find(u'\\');
+        WString root = path.substr(0, slash);
+        for (const RootName& r : ROOTS) {
+            if (EqualNoCase(root, r.names[0]) || EqualNoCase(root, r.names[1])) op.root = r.key;
+        }
+        if (!op.root) return Fail("an unknown root key");
+        op.key = slash == WString::npos ? WString() : path.substr(slash + 1);
+        if (op.kind == Op::DELETE_KEY && op.key.empty()) return Fail("a root key cannot be deleted");
+        size_t from = 0;
+        while (!op.key.empty()) {
+            size_t to = op.key.find(u'\\', from);
+            size_t length = (to == WString::npos ? op.key.size() : to) - from;
+            if (length == 0 || length > MAX_KEY_NAME) return Fail("an empty or overlong key name in the path");
+            if (to == WString::npos) break;
+            from = to + 1;
+        }
+        ops.push_back(std::move(op));
+        return true;
+    }
+
+    // A quoted text from `pos` (at its opening quote); \\ and \" are escapes,
+    // any other backslash stands for itself.
+    bool Quoted(const WString& line, size_t& pos, WString& out) {
+        out.clear();
+        for (++pos; pos < line.size(); ++pos) {
+            WCHAR c = line[pos];
+            if (c == u'"') {
+                ++pos;
+                return true;
+            }
+            if (c == u'\\' && pos + 1 < line.size() && (line[pos + 1] == u'\\' || line[pos + 1] == u'"')) c = line[++pos];
+            out.push_back(c);
+        }
+        return Fail("a text without its closing quote");
+    }
+
+    static void SkipBlanks(const WString& line, size_t& pos) {
+        while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    }
+
+    bool StartsWith(const WString& line, size_t pos, const char* word) {
+        size_t n = 0;
+        while (word[n]) ++n;
+        return pos + n <= line.size() && EqualNoCase(line.substr(pos, n), word);
+    }
+
+    bool Bytes(const WString& line, size_t& pos, std::vector<BYTE>& out) {
+        out.clear();
+        for (;;) {
+            SkipBlanks(line, pos);
+            int digits = 0, value = 0;
+            while (pos < line.size() && HexDigit(line[pos]) >= 0 && digits < 3) {
+                value = value * 16 + HexDigit(line[pos++]);
+                ++digits;
+            }
+            if (digits > 2) return Fail("a byte of more than two hexadecimal digits");
+            if (digits) out.push_back(static_cast<BYTE>(value));
+            SkipBlanks(line, pos);
+            if (pos < line.size() && line[pos] == u',') {
+                if (!digits) return Fail("an empty byte in a byte list");
+                ++pos;
+                continue;
+            }
+            return true;
+        }
+    }
+
+    static void PutText(const WString& text, std::vector<BYTE>& out) {
+        for (WCHAR c : text) {
+            out.push_back(static_cast<BYTE>(c & 0xFF));
+            out.push_back(static_cast<BYTE>(c >> 8));
+        }
+        out.push_back(0);
+        out.push_back(0);
+    }
+
+    bool Value(const WString& line, Op& op) {
+        size_t pos = 0;
+        if (line[0] == u'@') {
+            op.name.clear();
+            pos = 1;
+        } else if (!Quoted(line, pos, op.name)) {
+            return false;
+        }
+        SkipBlanks(line, pos);
+        if (pos >= line.size() || line[pos] != u'=') return Fail("a value name without \"=\"");
+        ++pos;
+        SkipBlanks(line, pos);
+        op.kind = Op::SET_VALUE;
+        op.data.clear();
+        if (pos < line.size() && line[pos] == u'-') {
+            op.kind = Op::DELETE_VALUE;
+            ++pos;
+        } else if (pos < line.size() && line[pos] == u'"') {
+            WString text;
+            if (!Quoted(line, pos, text)) return false;
+            op.type = REG_SZ;
+            PutText(text, op.data);
+        } else if (StartsWith(line, pos, "dword:")) {
+            pos += 6;
+            DWORD value = 0;
+            int digits = 0;
+            for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits) {
+                value = value * 16 + static_cast<DWORD>(HexDigit(line[pos]));
+            }
+            if (digits == 0 || digits > 8) return Fail("a dword needs one to eight hexadecimal digits");
+            op.type = REG_DWORD;
+            for (int i = 0; i < 4; ++i) op.data.push_back(static_cast<BYTE>(value >> (8 * i)));
+        } else if (StartsWith(line, pos, "hex:")) {
+            pos += 4;
+            op.type = REG_BINARY;
+            if (!Bytes(line, pos, op.data)) return false;
+        } else if (StartsWith(line, pos, "hex(")) {
+            pos += 4;
+            DWORD type = 0;
+            int digits = 0;
+            for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits) {
+                type = type * 16 + static_cast<DWORD>(HexDigit(line[pos]));
+            }
+            if (!digits || digits > 8 || !StartsWith(line, pos, "):")) return Fail("a malformed hex(type): prefix");
+            pos += 2;
+            op.type = type;
+            if (!Bytes(line, pos, op.data)) return false;
+        } else if (StartsWith(line, pos, "multi_sz:")) {
+            pos += 9;
+            op.type = REG_MULTI_SZ;
+            SkipBlanks(line, pos);
+            if (pos < line.size() && line[pos] == u'"') {
+                for (;;) {
+                    WString text;
+                    if (!Quoted(line, pos, text)) return false;
+                    PutText(text, op.data);
+                    SkipBlanks(line, pos);
+                    if (pos >= line.size() || line[pos] != u',') break;
+                    ++pos;
+                    SkipBlanks(line, pos);
+                }
+                op.data.push_back(0);
+                op.data.push_back(0);
+            } else {
+                // The configuration library's form: 8-bit characters as bytes.
+                std::vector<BYTE> narrow;
+                if (!Bytes(line, pos, narrow)) return false;
+                for (BYTE b : narrow) {
+                    op.data.push_back(b);
+                    op.data.push_back(0);
+                }
+            }
+        } else {
+            return Fail("an unknown value form (a text, dword:, hex:, hex(n): or multi_sz:)");
+        }
+        SkipBlanks(line, pos);
+        if (pos < line.size() && line[pos] != u';') return Fail("text after the value");
+        return true;
+    }
+
+    int line_ = 0;
+    const char* what_ = "";
+};
+
+bool Apply(const std::vector<Op>& ops, std::string* error) {
+    for (const Op& op : ops) {
+        LONG status = ERROR_SUCCESS;
+        HKEY key = nullptr;
+        switch (op.kind) {
+            case Op::DELETE_KEY:
+                status = RegDeleteKeyW(op.root, op.key.c_str());
+                if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+                break;
+            case Op::CREATE_KEY:
+            case Op::SET_VALUE:
+            case Op::DELETE_VALUE:
+                status = RegCreateKeyExW(op.root, op.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                         nullptr, &key, nullptr);
+                if (status != ERROR_SUCCESS) break;
+                if (op.kind == Op::SET_VALUE) {
+                    status = RegSetValueExW(key, op.name.c_str(), 0, op.type, op.data.data(),
+                                            static_cast<DWORD>(op.data.size()));
+                } else if (op.kind == Op::DELETE_VALUE) {
+                    status = RegDeleteValueW(key, op.name.c_str());
+                    if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+                }
+                RegCloseKey(key);
+                break;
+        }
+        if (status != ERROR_SUCCESS) {
+            if (error) *error = "line " + std::to_string(op.line) + ": the registry refused it (error " +
+                                std::to_string(status) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- Export -------------------------------------------------------------------------
+
+bool Printable(WCHAR c) { return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF); }
+
+std::string QuotedText(const WString& text) {
+    std::string out = "\"";
+    for (WCHAR c : text) {
+        if (c == u'\\' || c == u'"') out.push_back('\\');
+        out.push_back(static_cast<char>(c));
+    }
+    return out + "\"";
+}
+
+bool PrintableText(const WString& text) {
+    for (WCHAR c : text) {
+        if (!Printable(c)) return false;
+    }
+    return true;
+}
+
+WString Units(const std::vector<BYTE>& data) {
+    WString units;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) units.push_back(static_cast<WCHAR>(data[i] | (data[i + 1] << 8)));
+    return units;
+}
+
+class Exporter {
+public:
+    bool Run(std::string& out, std::string* error) {
+        out_ = "REGEDIT4\r\n";
+        for (const RootName& r : ROOTS) {
+            if (!Walk(r.key, std::string(r.names[0]), WString(), error)) return false;
+        }
+        out.swap(out_);
+        return true;
+    }
+
+private:
+    bool Walk(HKEY key, const std::string& rootName, const WString& path, std::string* error) {
+        DWORD subKeys = 0, values = 0, maxName = 0, maxData = 0;
+        if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, &maxName, &maxData,
+                             nullptr, nullptr) != ERROR_SUCCESS) {
+            return Refuse(error, "cannot read " + Narrow(path));
+        }
+        if (values || (!subKeys && !path.empty())) {
+            if (!PrintableText(path)) return Refuse(error, "key name not writable as 8-bit text: " + Narrow(path));
+            out_ += "\r\n[" + rootName + (path.empty() ? "" : "\\" + Narrow(path)) + "]\r\n";
+            std::vector<WCHAR> name(maxName + 1);
+            std::vector<BYTE> data(maxData);
+            for (DWORD i = 0; i < values; ++i) {
+                DWORD nameUnits = maxName + 1, type = 0, size = maxData;
+                if (RegEnumValueW(key, i, name.data(), &nameUnits, nullptr, &type, data.data(), &size) !=
+                    ERROR_SUCCESS) {
+                    return Refuse(error, "cannot read a value of " + Narrow(path));
+                }
+                WString valueName(name.data(), nameUnits);
+                if (!PrintableText(valueName)) {
+                    return Refuse(error, "value name not writable as 8-bit text in " + Narrow(path));
+                }
+                Line(valueName, type, std::vector<BYTE>(data.begin(), data.begin() + size));
+            }
+        }
+        // Creation order, whatever order enumeration is set to.
+        bool reversed = cesim::GetEnumOrder() == cesim::EnumOrder::Reversed;
+        for (DWORD n = 0; n < subKeys; ++n) {
+            DWORD index = reversed ? subKeys - 1 - n : n;
+            WCHAR child[256];
+            DWORD units = 256;
+            if (RegEnumKeyExW(key, index, child, &units, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+                return Refuse(error, "cannot list the keys of " + Narrow(path));
+            }
+            HKEY sub = nullptr;
+            if (RegOpenKeyExW(key, child, 0, KEY_READ, &sub) != ERROR_SUCCESS) {
+                return Refuse(error, "cannot open a key of " + Narrow(path));
+            }
+            bool ok = cesim::IsKeyVolatile(sub) || Walk(sub, rootName, Join(path, WString(child, units)), error);
+            RegCloseKey(sub);
+            if (!ok) return false;
+        }
+        return true;
+    }
+
+    static bool Refuse(std::string* error, const std::string& what) {
+        if (error) *error = what;
+        return false;
+    }
+
+    void Line(const WString& name, DWORD type, const std::vector<BYTE>& data) {
+        std::string lead = name.empty() ? "@=" : QuotedText(name) + "=";
+        WString units = Units(data);
+        bool even = data.size() % 2 == 0;
+        if (type == REG_SZ && even && !units.empty() && units.back() == 0 && PrintableText(units.substr(0, units.size() - 1))) {
+            out_ += lead + QuotedText(units.substr(0, units.size() - 1)) + "\r\n";
+            return;
+        }
+        if (type == REG_DWORD && data.size() == 4) {
+            char hex[16];
+            std::snprintf(hex, sizeof(hex), "dword:%08x", data[0] | (data[1] << 8) | (data[2] << 16) |
+                                                             (static_cast<DWORD>(data[3]) << 24));
+            out_ += lead + hex + "\r\n";
+            return;
+        }
+        if (type == REG_MULTI_SZ && even && MultiText(units, lead)) return;
+        if (type == REG_SZ && even) {
+            // A text padded with zeros, or without its terminator: exact bytes,
+            // with the text above them for the reader.
+            WString text = units.substr(0, units.find(u'\0'));
+            if (PrintableText(text)) {
+                out_ += "; " + (name.empty() ? std::string("@") : QuotedText(name)) + " holds " + QuotedText(text) +
+                        " in " + std::to_string(data.size()) + " bytes\r\n";
+            }
+        }
+        char prefix[24];
+        if (type == REG_BINARY) std::snprintf(prefix, sizeof(prefix), "hex:");
+        else std::snprintf(prefix, sizeof(prefix), "hex(%x):", type);
+        std::string line = lead + prefix;
+        for (size_t i = 0; i < data.size(); ++i) {
+            char byte[4];
+            std::snprintf(byte, sizeof(byte), "%02x", data[i]);
+            line += byte;
+            if (i + 1 < data.size()) {
+                line += ",";
+                if (line.size() > 76) {
+                    out_ += line + "\\\r\n";
+                    line = "  ";
+                }
+            }
+        }
+        out_ += line + "\r\n";
+    }
+
+    // multi_sz:"a","b" when those texts give back exactly these bytes.
+    bool MultiText(const WString& units, const std::string& lead) {
+        if (units.size() < 2 || units[units.size() - 1] != 0 || units[units.size() - 2] != 0) return false;
+        std::string line = lead + "multi_sz:";
+        size_t start = 0;
+        for (bool first = true; start + 1 < units.size(); first = false) {
+            size_t end = units.find(u'\0', start);
+            WString text = units.substr(start, end - start);
+            if (text.empty() || !PrintableText(text)) return false;
+            line += (first ? "" : ",") + QuotedText(text);
+            start = end + 1;
+        }
+        if (start != units.size() - 1) return false;
+        out_ += line + "\r\n";
+        return true;
+    }
+
+    std::string out_;
+};
+
+}  // namespace
+
+bool ImportRegText(const std::string& text, std::string* error) {
+    std::vector<Op> ops;
+    Parser parser;
+    if (!parser.Parse(Decode(text), ops, error)) return false;
+    return Apply(ops, error);
+}
+
+bool ImportRegFile(const std::string& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot read " + path;
+        return false;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!ImportRegText(bytes.str(), error)) {
+        if (error) *error = path + ": " + *error;
+        return false;
+    }
+    return true;
+}
+
+bool ExportRegText(std::string& text, std::string* error) {
+    Exporter exporter;
+    return exporter.Run(text, error);
+}
+
+bool ExportRegFile(const std::string& path, std::string* error) {
+    std::string text;
+    if (!ExportRegText(text, error)) return false;
+    std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            if (error) *error = "cannot write " + temporary;
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        if (error) *error = "cannot replace " + path;
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,281 @@
+#include "target.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "ceddk.h"
+
+#ifndef AOC_TARGET_DIR
+#define AOC_TARGET_DIR "target"
+#endif
+
+namespace sim {
+
+const WString PCI_INSTANCE_ROOT = u"Drivers\\BuiltIn\\PCI\\Instance";
+const WString ACTIVE_ROOT = u"Drivers\\Active";
+
+namespace {
+
+// PCI class of a data-acquisition board: signal processing, other.
+const DWORD PCI_CLASS = 0x11;
+const DWORD PCI_SUBCLASS = 0x80;
+const DWORD PCI_REVISION = 1;
+const int MAX_ACTIVE_KEYS = 99;  // two decimal digits
+
+typedef BOOL (*DllMainFn)(HANDLE, DWORD, LPVOID);
+
+// "VQX6406S.dll" names the file VQX6406S.so in the library folder; CE's file
+// names ignore case, so the match does too.
+WString LibraryBase(const WString& dll) {
+    size_t slash = dll.find_last_of(u"\\/");
+    WString base = slash == WString::npos ? dll : dll.substr(slash + 1);
+    if (base.size() > 4 && EqualNoCase(base.substr(base.size() - 4), u".dll")) base.resize(base.size() - 4);
+    return base;
+}
+
+std::string FindLibrary(const std::string& dir, const WString& dll) {
+    WString wanted = LibraryBase(dll) + u".so";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        if (EqualNoCase(Widen(entry.path().filename().string()), wanted)) return entry.path().string();
+    }
+    return {};
+}
+
+void Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+}
+
+}  // namespace
+
+Target::Target(std::string libraryDir) : libraryDir_(std::move(libraryDir)) {
+    if (libraryDir_.empty()) {
+        const char* env = std::getenv("AOC_TARGET_DIR");
+        libraryDir_ = env && *env ? env : AOC_TARGET_DIR;
+    }
+}
+
+Target::~Target() {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (IsActive(i)) Unload(i);
+        if (slots_[i].attached) cesim::DetachIoDevice(slots_[i].board.get());
+    }
+}
+
+int Target::AddBoard(const BoardConfig& config, std::string* error) {
+    Slot slot;
+    slot.config = config;
+    slot.board = std::make_unique<Board>(config.switchRegister);
+    if (config.ioLength) {
+        if (!cesim::AttachIoDevice(slot.board.get(), config.ioBase, config.ioLength)) {
+            char text[96];
+            std::snprintf(text, sizeof(text), "the I/O window %#x+%#x is taken or leaves the port space",
+                          config.ioBase, config.ioLength);
+            Fail(error, text);
+            return -1;
+        }
+        slot.attached = true;
+    }
+    int instance = 1;
+    for (const Slot& s : slots_) instance += EqualNoCase(s.config.dll, config.dll) ? 1 : 0;
+    std::string number = std::to_string(instance);
+    slot.deviceKey = Join(PCI_INSTANCE_ROOT, LibraryBase(config.dll) + Widen(number));
+
+    // The bus driver rebuilds its instance keys at every boot.
+    CreateKey(PCI_INSTANCE_ROOT);
+    DeleteKey(slot.deviceKey);
+    const DWORD v = REG_OPTION_VOLATILE;
+    const WString& key = slot.deviceKey;
+    SetString(key, u"Dll", config.dll, v);
+    SetString(key, u"Prefix", config.prefix, v);
+    SetDword(key, u"DeviceNumber", config.slot, v);
+    SetDword(key, u"FunctionNumber", config.function, v);
+    SetDword(key, u"InstanceIndex", static_cast<DWORD>(instance), v);
+    SetDword(key, u"Class", PCI_CLASS, v);
+    SetDword(key, u"SubClass", PCI_SUBCLASS, v);
+    SetDword(key, u"ProgIF", 0, v);
+    SetDword(key, u"VendorID", config.vendorId, v);
+    SetDword(key, u"DeviceID", config.deviceId, v);
+    SetDword(key, u"RevisionID", PCI_REVISION, v);
+    SetDword(key, u"SubVendorID", config.vendorId, v);
+    SetDword(key, u"SubSystemID", config.subsystemId, v);
+    SetDword(key, u"BusNumber", config.bus, v);
+    SetDword(key, u"InterfaceType", PCIBus, v);
+    if (config.ioLength) {
+        SetDword(key, u"IoBase", config.ioBase, v);
+        SetDword(key, u"IoLen", config.ioLength, v);
+    }
+    slots_.push_back(std::move(slot));
+    return static_cast<int>(slots_.size() - 1);
+}
+
+int Target::FreeNameIndex(const WString& prefix) const {
+    bool used[10] = {};
+    for (const Slot& s : slots_) {
+        if (s.activeKey.empty() || s.callName.size() != prefix.size() + 2) continue;
+        if (EqualNoCase(s.callName.substr(0, prefix.size()), prefix)) used[s.callName[prefix.size()] - u'0'] = true;
+    }
+    for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0}) {
+        if (!used[i]) return i;
+    }
+    return -1;
+}
+
+WString Target::CreateActiveKey(size_t index) {
+    Slot& slot = slots_.at(index);
+    if (!slot.activeKey.empty()) return slot.activeKey;
+    CreateKey(u"Drivers");
+    CreateKey(ACTIVE_ROOT, REG_OPTION_VOLATILE);
+    WString key;
+    for (int n = 1; n <= MAX_ACTIVE_KEYS && key.empty(); ++n) {
+        char digits[4];
+        std::snprintf(digits, sizeof(digits), "%02d", n);
+        WString candidate = Join(ACTIVE_ROOT, Widen(digits));
+        if (!KeyExists(candidate)) key = candidate;
+    }
+    if (key.empty()) return key;
+    std::optional<DWORD> fixed = GetDword(slot.deviceKey, u"Index");
+    int nameIndex = fixed && *fixed <= 9 ? static_cast<int>(*fixed) : FreeNameIndex(slot.config.prefix);
+    slot.callName = slot.config.prefix + static_cast<WCHAR>(u'0' + (nameIndex < 0 ? 0 : nameIndex)) + u':';
+    const DWORD v = REG_OPTION_VOLATILE;
+    SetString(key, u"Key", slot.deviceKey, v);
+    SetString(key, u"Name", slot.callName, v);
+    SetDword(key, u"Hnd", nextHandle_++, v);
+    slot.activeKey = key;
+    return key;
+}
+
+bool Target::LoadLibrary(Slot& slot, std::string* error) {
+    std::optional<WString> dll = GetString(slot.deviceKey, u"Dll");
+    std::optional<WString> prefix = GetString(slot.deviceKey, u"Prefix");
+    if (!dll || !prefix) {
+        Fail(error, "the device key names no \"Dll\" or no \"Prefix\"");
+        return false;
+    }
+    std::string path = FindLibrary(libraryDir_, *dll);
+    if (path.empty()) {
+        Fail(error, "no driver library for \"" + Narrow(*dll) + "\" in " + libraryDir_);
+        return false;
+    }
+    Library& lib = libraries_[path];
+    if (!lib.handle) {
+        lib.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!lib.handle) {
+            Fail(error, std::string("cannot load ") + path + ": " + dlerror());
+            libraries_.erase(path);
+            return false;
+        }
+        DllMainFn entry = reinterpret_cast<DllMainFn>(dlsym(lib.handle, "DllMain"));
+        if (entry && !entry(lib.handle, DLL_PROCESS_ATTACH, nullptr)) {
+            Fail(error, path + ": the library refused to attach");
+            dlclose(lib.handle);
+            libraries_.erase(path);
+            return false;
+        }
+    }
+    ++lib.users;
+    slot.libraryPath = path;
+    std::string p = Narrow(*prefix);
+    auto find = [&](const char* suffix) { return dlsym(lib.handle, (p + "_" + suffix).c_str()); };
+    StreamEntries& e = slot.entries;
+    e.Init = reinterpret_cast<decltype(e.Init)>(find("Init"));
+    e.Deinit = reinterpret_cast<decltype(e.Deinit)>(find("Deinit"));
+    e.Open = reinterpret_cast<decltype(e.Open)>(find("Open"));
+    e.Close = reinterpret_cast<decltype(e.Close)>(find("Close"));
+    e.Read = reinterpret_cast<decltype(e.Read)>(find("Read"));
+    e.Write = reinterpret_cast<decltype(e.Write)>(find("Write"));
+    e.Seek = reinterpret_cast<decltype(e.Seek)>(find("Seek"));
+    e.IOControl = reinterpret_cast<decltype(e.IOControl)>(find("IOControl"));
+    e.PowerUp = reinterpret_cast<decltype(e.PowerUp)>(find("PowerUp"));
+    e.PowerDown = reinterpret_cast<decltype(e.PowerDown)>(find("PowerDown"));
+    if (!e.Init || !e.Deinit) {
+        Fail(error, path + " has no " + p + "_Init or " + p + "_Deinit");
+        ReleaseLibrary(slot);
+        return false;
+    }
+    return true;
+}
+
+void Target::ReleaseLibrary(Slot& slot) {
+    auto it = libraries_.find(slot.libraryPath);
+    slot.libraryPath.clear();
+    slot.entries = StreamEntries{};
+    if (it == libraries_.end() || --it->second.users > 0) return;
+    DllMainFn entry = reinterpret_cast<DllMainFn>(dlsym(it->second.handle, "DllMain"));
+    if (entry) entry(it->second.handle, DLL_PROCESS_DETACH, nullptr);
+    dlclose(it->second.handle);
+    libraries_.erase(it);
+}
+
+void Target::RemoveActiveKey(Slot& slot) {
+    if (!slot.activeKey.empty()) DeleteKey(slot.activeKey);
+    slot.activeKey.clear();
+    slot.callName.clear();
+}
+
+bool Target::Activate(size_t index, std::string* error) {
+    Slot& slot = slots_.at(index);
+    if (slot.context) {
+        Fail(error, "the board is active already");
+        return false;
+    }
+    if (CreateActiveKey(index).empty()) {
+        Fail(error, "no free active key");
+        return false;
+    }
+    if (!LoadLibrary(slot, error)) {
+        RemoveActiveKey(slot);
+        return false;
+    }
+    slot.context = slot.entries.Init(slot.activeKey.c_str(), nullptr);
+    if (!slot.context) {
+        Fail(error, Narrow(slot.config.prefix) + "_Init failed");
+        RemoveActiveKey(slot);
+        ReleaseLibrary(slot);
+        return false;
+    }
+    return true;
+}
+
+int Target::FindByCallName(const WString& name) const {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].context && EqualNoCase(slots_[i].callName, name)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+const StreamEntries* Target::Entries(size_t index) const {
+    const Slot& slot = slots_.at(index);
+    return slot.context ? &slot.entries : nullptr;
+}
+
+DWORD_PTR Target::Open(size_t index, DWORD access, DWORD share) {
+    const StreamEntries* e = Entries(index);
+    return e && e->Open ? e->Open(slots_[index].context, access, share) : 0;
+}
+
+BOOL Target::Close(size_t index, DWORD_PTR handle) {
+    const StreamEntries* e = Entries(index);
+    return e && e->Close ? e->Close(handle) : FALSE;
+}
+
+BOOL Target::IoControl(size_t index, DWORD_PTR handle, DWORD code, BYTE* in, DWORD inLen, BYTE* out, DWORD outLen,
+                       DWORD* actual) {
+    const StreamEntries* e = Entries(index);
+    return e && e->IOControl ? e->IOControl(handle, code, in, inLen, out, outLen, actual) : FALSE;
+}
+
+bool Target::Unload(size_t index) {
+    Slot& slot = slots_.at(index);
+    if (!slot.context) return false;
+    slot.entries.Deinit(slot.context);
+    slot.context = 0;
+    RemoveActiveKey(slot);
+    ReleaseLibrary(slot);
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,115 @@
+// The pieces of the stand-in that threads share: the registry, critical
+// sections and the I/O space. Run under ThreadSanitizer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "ce_sim.h"
+
+namespace {
+
+using cesim::WString;
+
+const int THREADS = 4;
+const int ROUNDS = 300;
+
+WString Path(int thread) { return u"Stress\\T" + WString(1, static_cast<WCHAR>(u'0' + thread)); }
+
+TEST(PlatformConcurrency, RegistryKeepsEveryThreadsWrites) {
+    cesim::ResetAll();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t) {
+        threads.emplace_back([t] {
+            WString path = Path(t);
+            for (DWORD i = 0; i < ROUNDS; ++i) {
+                HKEY key = nullptr;
+                ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, &key, nullptr),
+                          ERROR_SUCCESS);
+                ASSERT_EQ(RegSetValueExW(key, u"Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&i), 4), ERROR_SUCCESS);
+                DWORD back = 0, size = 4;
+                ASSERT_EQ(RegQueryValueExW(key, u"count", nullptr, nullptr, reinterpret_cast<BYTE*>(&back), &size),
+                          ERROR_SUCCESS);
+                EXPECT_EQ(back, i);
+                HKEY parent = nullptr;
+                ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Stress", 0, 0, &parent), ERROR_SUCCESS);
+                DWORD subKeys = 0;
+                RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr);
+                EXPECT_GE(subKeys, 1u);
+                RegCloseKey(parent);
+                RegCloseKey(key);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(cesim::OpenKeyCount(), 0u);
+    for (int t = 0; t < THREADS; ++t) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Path(t).c_str(), 0, 0, &key), ERROR_SUCCESS);
+        DWORD back = 0, size = 4;
+        RegQueryValueExW(key, u"Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&back), &size);
+        EXPECT_EQ(back, static_cast<DWORD>(ROUNDS - 1));
+        RegCloseKey(key);
+    }
+    cesim::ResetAll();
+}
+
+TEST(PlatformConcurrency, CriticalSectionSerialisesReadModifyWrite) {
+    CRITICAL_SECTION cs;
+    InitializeCriticalSection(&cs);
+    long counter = 0;  // deliberately unsynchronised but for the section
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < ROUNDS * 10; ++i) {
+                EnterCriticalSection(&cs);
+                long v = counter;
+                counter = v + 1;
+                LeaveCriticalSection(&cs);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(counter, THREADS * ROUNDS * 10L);
+    DeleteCriticalSection(&cs);
+}
+
+// Counts accesses; its own state is atomic, as a device model's must be.
+class Counter : public cesim::IoDevice {
+public:
+    DWORD ReadPort(DWORD, int) override { return ++reads; }
+    void WritePort(DWORD, int, DWORD) override { ++writes; }
+    std::atomic<DWORD> reads{0}, writes{0};
+};
+
+TEST(PlatformConcurrency, IoSpaceServesAccessesWhileDevicesComeAndGo) {
+    Counter steady, transient;
+    ASSERT_TRUE(cesim::AttachIoDevice(&steady, 0xD000, 0x20));
+    std::atomic<bool> stop{false};
+    std::thread churn([&] {
+        while (!stop) {
+            cesim::AttachIoDevice(&transient, 0xE000, 0x20);
+            cesim::DetachIoDevice(&transient);
+        }
+    });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t) {
+        threads.emplace_back([] {
+            for (int i = 0; i < ROUNDS * 10; ++i) {
+                __outword(0xD000, static_cast<USHORT>(i));
+                __inbyte(0xD008);
+                __inbyte(0xE000);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    stop = true;
+    churn.join();
+    cesim::DetachIoDevice(&steady);
+    EXPECT_EQ(steady.writes.load(), static_cast<DWORD>(THREADS * ROUNDS * 10));
+    EXPECT_EQ(steady.reads.load(), static_cast<DWORD>(THREADS * ROUNDS * 10));
+}
+
+}  // namespace

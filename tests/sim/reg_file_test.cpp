@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include "reg_file.h"
+#include "registry_util.h"
+
+namespace {
+
+using sim::WString;
+
+class RegFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { cesim::ResetAll(); }
+    void TearDown() override {
+        EXPECT_EQ(cesim::OpenKeyCount(), 0u);
+        cesim::ResetAll();
+    }
+    static std::vector<BYTE> Bytes(const WString& key, const WString& name) {
+        std::optional<sim::RegValue> v = sim::GetValue(key, name);
+        return v ? v->data : std::vector<BYTE>{0xEE};
+    }
+    static DWORD Type(const WString& key, const WString& name) {
+        std::optional<sim::RegValue> v = sim::GetValue(key, name);
+        return v ? v->type : 0xFFFF;
+    }
+};
+
+const WString T0 = u"Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template0";
+
+TEST_F(RegFileTest, ImportsWhatTheConfigurationLibraryWrites) {
+    const char* script =
+        "; board script\r\n"
+        " \r\n"
+        "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template0] \r\n"
+        "\"SwitchID\"=dword:a\r\n"
+        "\"AOSettings 0\"=\"     0    10   -10     0     0\"\r\n"
+        "\"Blob\"=hex:0A,FF,00\r\n"
+        "\"List\"=multi_sz:41,42,00,43,00,00\r\n";
+    std::string error;
+    ASSERT_TRUE(sim::ImportRegText(script, &error)) << error;
+    EXPECT_EQ(*sim::GetDword(T0, u"SwitchID"), 10u);
+    EXPECT_EQ(*sim::GetString(T0, u"AOSettings 0"), u"     0    10   -10     0     0");
+    EXPECT_EQ(Bytes(T0, u"AOSettings 0").size(), 62u) << "30 units and a terminator";
+    EXPECT_EQ(Bytes(T0, u"Blob"), (std::vector<BYTE>{0x0A, 0xFF, 0x00}));
+    EXPECT_EQ(Type(T0, u"List"), static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(Bytes(T0, u"List"), (std::vector<BYTE>{'A', 0, 'B', 0, 0, 0, 'C', 0, 0, 0, 0, 0}))
+        << "8-bit characters become UTF-16 units";
+}
+
+TEST_F(RegFileTest, ImportsOrdinaryRegSyntax) {
+    const char* script =
+        "REGEDIT4\n"
+        "[HKLM\\A\\B]\n"
+        "@=\"default\"\n"
+        "\"Esc\"=\"a\\\\b \\\"q\\\" c:\\x\"   ; trailing comment\n"
+        "\"Multi\"=multi_sz:\"one\", \"two\"\n"
+        "\"Raw\"=hex(7):6f,00,00,00,\\\n"
+        "   00,00\n"
+        "\"Gone\"=dword:1\n"
+        "\"Gone\"=-\n"
+        "[HKEY_LOCAL_MACHINE\\A\\Doomed\\Child]\n"
+        "[-HKEY_LOCAL_MACHINE\\A\\Doomed]\n";
+    std::string error;
+    ASSERT_TRUE(sim::ImportRegText(script, &error)) << error;
+    EXPECT_EQ(*sim::GetString(u"A\\B", u""), u"default");
+    EXPECT_EQ(*sim::GetString(u"A\\B", u"Esc"), u"a\\b \"q\" c:\\x");
+    std::vector<BYTE> multi = {'o', 0, 'n', 0, 'e', 0, 0, 0, 't', 0, 'w', 0, 'o', 0, 0, 0, 0, 0};
+    EXPECT_EQ(Bytes(u"A\\B", u"Multi"), multi);
+    EXPECT_EQ(Bytes(u"A\\B", u"Raw"), (std::vector<BYTE>{0x6F, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(sim::GetValue(u"A\\B", u"Gone"));
+    EXPECT_FALSE(sim::KeyExists(u"A\\Doomed"));
+    EXPECT_EQ(sim::SubKeyNames(u"A"), std::vector<WString>{u"B"});
+}
+
+TEST_F(RegFileTest, MalformedScriptsChangeNothingAndNameTheLine) {
+    struct Case {
+        const char* script;
+        const char* error;
+    } cases[] = {
+        {"[HKLM\\K]\n\"V\"=dword:123456789\n", "line 2: "},
+        {"[HKLM\\K]\n\"V\"=dword:\n", "line 2: "},
+        {"[HKLM\\K]\n\"V\"=hex:1,2x\n", "line 2: "},
+        {"[HKLM\\K]\n\"V\"=hex:123\n", "line 2: "},
+        {"[HKLM\\K]\n\"V\"=\"open\n", "line 2: "},
+        {"[HKLM\\K]\n\"V\" \"x\"\n", "line 2: "},
+        {"[HKLM\\K]\n\"V\"=word:1\n", "line 2: "},
+        {"[HKLM\\K]\n\"V\"=\"x\" y\n", "line 2: "},
+        {"[HKLM\\K]\n[-HKLM\\K]\n\"V\"=dword:1\n", "line 3: "},
+        {"[HKEY_NOWHERE\\K]\n", "line 1: "},
+        {"[HKLM\\K\\\\L]\n", "line 1: "},
+        {"[HKLM\\K\n", "line 1: "},
+        {"[HKLM\\K]\nrandom text\n", "line 2: "},
+        {"[HKLM\\K]\n\"V\"=hex(7:00\n", "line 2: "},
+    };
+    for (const Case& c : cases) {
+        cesim::ResetRegistry();
+        std::string error;
+        EXPECT_FALSE(sim::ImportRegText(std::string("[HKLM\\Before]\n\"X\"=dword:1\n") + c.script, &error))
+            << c.script;
+        // The prefix adds two lines.
+        int line = std::atoi(c.error + 5) + 2;
+        EXPECT_EQ(error.rfind("line " + std::to_string(line) + ": ", 0), 0u) << c.script << " gave " << error;
+        EXPECT_FALSE(sim::KeyExists(u"Before")) << "nothing of a bad script is applied";
+        EXPECT_FALSE(sim::KeyExists(u"K"));
+    }
+    std::string error;
+    EXPECT_FALSE(sim::ImportRegText("REGEDIT4\n\"V\"=dword:1\n", &error));
+    EXPECT_EQ(error, "line 2: a value outside a section (or in a deleted one)");
+}
+
+TEST_F(RegFileTest, ExportThenImportGivesBackTheSameTypesAndBytes) {
+    struct Value {
+        const WCHAR* name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    std::vector<BYTE> padded(100, 0);
+    padded[0] = 'P';
+    std::vector<BYTE> big(300);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<BYTE>(i);
+    const Value values[] = {
+        {u"Text", REG_SZ, {'h', 0, 'i', 0, 0, 0}},
+        {u"Quote\"d \\ name", REG_SZ, {'"', 0, '\\', 0, 0, 0}},
+        {u"Padded", REG_SZ, padded},
+        {u"Bare", REG_SZ, {'A', 0, 'O', 0, 'C', 0, '1', 0, ':', 0}},
+        {u"Odd", REG_SZ, {'A', 0, 'B'}},
+        {u"Wide", REG_SZ, {0x34, 0x12, 0, 0}},
+        {u"EmptyText", REG_SZ, {0, 0}},
+        {u"NoBytes", REG_SZ, {}},
+        {u"Word", REG_DWORD, {1, 2, 3, 4}},
+        {u"ShortWord", REG_DWORD, {1, 2}},
+        {u"Binary", REG_BINARY, big},
+        {u"Multi", REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
+        {u"MultiHole", REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
+        {u"Expand", REG_EXPAND_SZ, {'%', 0, 0, 0}},
+        {u"None", REG_NONE, {}},
+        {u"", REG_DWORD, {9, 0, 0, 0}},
+    };
+    for (const Value& v : values) sim::SetValue(u"Round\\Trip", v.name, v.type, v.data.data(), v.data.size());
+    sim::CreateKey(u"Round\\Empty");
+    sim::SetDword(u"Round\\Later", u"X", 1);
+    std::string text, error;
+    ASSERT_TRUE(sim::ExportRegText(text, &error)) << error;
+    cesim::ResetRegistry();
+    ASSERT_TRUE(sim::ImportRegText(text, &error)) << error << "\n" << text;
+    for (const Value& v : values) {
+        EXPECT_EQ(Type(u"Round\\Trip", v.name), v.type) << sim::Narrow(v.name);
+        EXPECT_EQ(Bytes(u"Round\\Trip", v.name), v.data) << sim::Narrow(v.name);
+    }
+    EXPECT_EQ(sim::SubKeyNames(u"Round"), (std::vector<WString>{u"Trip", u"Empty", u"Later"}));
+    EXPECT_NE(text.find("\"Text\"=\"hi\"\r\n"), std::string::npos) << "texts stay readable";
+    EXPECT_NE(text.find("; \"Padded\" holds \"P\" in 100 bytes"), std::string::npos);
+}
+
+TEST_F(RegFileTest, ExportKeepsCreationOrderAndLeavesVolatileKeysOut) {
+    for (const WCHAR* name : {u"T\\Template1", u"T\\Template0", u"T\\Template2"}) sim::SetDword(name, u"SwitchID", 2);
+    sim::SetDword(u"Drivers\\Active\\01", u"Hnd", 1, REG_OPTION_VOLATILE);
+    cesim::SetEnumOrder(cesim::EnumOrder::Reversed);
+    std::string text, error;
+    ASSERT_TRUE(sim::ExportRegText(text, &error)) << error;
+    EXPECT_EQ(text.find("Active"), std::string::npos);
+    cesim::ResetRegistry();
+    ASSERT_TRUE(sim::ImportRegText(text, &error)) << error;
+    EXPECT_EQ(sim::SubKeyNames(u"T"), (std::vector<WString>{u"Template1", u"Template0", u"Template2"}))
+        << "the first template found stays the first after a restart";
+}
+
+TEST_F(RegFileTest, ExportRefusesNamesBeyondEightBits) {
+    sim::SetDword(u"K", u"\x4E2D", 1);
+    std::string text, error;
+    EXPECT_FALSE(sim::ExportRegText(text, &error));
+    EXPECT_NE(error.find("8-bit"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+// The device manager loading the built driver library the way CE does: by the
+// device key's "Dll", entry points found by "Prefix".
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include "registry_layout.h"
+#include "startup_watch.h"
+#include "target.h"
+
+namespace {
+
+using sim::WString;
+
+class TargetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cesim::ResetAll();
+        heap_ = cesim::LiveLocalAllocations();
+    }
+    void TearDown() override {
+        target_.reset();
+        EXPECT_EQ(cesim::OpenKeyCount(), 0u);
+        EXPECT_EQ(cesim::LiveLocalAllocations(), heap_);
+        cesim::ResetAll();
+    }
+    sim::Target& T() { return *target_; }
+
+    std::unique_ptr<sim::Target> target_ = std::make_unique<sim::Target>();
+    size_t heap_ = 0;
+};
+
+WString Template0() { return WString(TEMPLATE_ROOT_KEY_W) + u"\\Template0"; }
+
+TEST_F(TargetTest, EnumerationWritesTheDeviceKeyAsTheBusDriverDoes) {
+    sim::BoardConfig config;
+    config.slot = 6;
+    config.bus = 1;
+    config.subsystemId = 0xA123;
+    ASSERT_EQ(T().AddBoard(config), 0);
+    const WString& key = T().DeviceKey(0);
+    EXPECT_EQ(key, u"Drivers\\BuiltIn\\PCI\\Instance\\VQX6406S1");
+    EXPECT_EQ(*sim::GetString(key, u"Dll"), u"VQX6406S.dll");
+    EXPECT_EQ(*sim::GetString(key, u"Prefix"), u"AOC");
+    EXPECT_EQ(*sim::GetDword(key, u"DeviceNumber"), 6u);
+    EXPECT_EQ(*sim::GetDword(key, u"BusNumber"), 1u);
+    EXPECT_EQ(*sim::GetDword(key, u"SubSystemID"), 0xA123u);
+    EXPECT_EQ(*sim::GetDword(key, u"InterfaceType"), 5u);
+    EXPECT_EQ(*sim::GetDword(key, u"IoBase"), 0xD000u);
+    EXPECT_EQ(*sim::GetDword(key, u"IoLen"), 0x20u);
+    config.ioLength = 0;
+    config.slot = 7;
+    ASSERT_EQ(T().AddBoard(config), 1);
+    EXPECT_EQ(T().DeviceKey(1), u"Drivers\\BuiltIn\\PCI\\Instance\\VQX6406S2");
+    EXPECT_FALSE(sim::GetValue(T().DeviceKey(1), u"IoBase")) << "no window, no window values";
+    config.ioLength = 0x20;
+    config.ioBase = 0xD010;
+    std::string error;
+    EXPECT_EQ(T().AddBoard(config, &error), -1) << "windows may not overlap";
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(TargetTest, LoadsTheDriverAndStartsTheBoardEndToEnd) {
+    sim::SetDword(Template0(), VALUE_SWITCH_ID_W, 0);
+    sim::SetString(Template0(), u"AOSettings 0", u"     0     5     0    20     4");
+    ASSERT_EQ(T().AddBoard(), 0);
+    std::string error;
+    sim::StartupWatch watch;
+    ASSERT_TRUE(T().Activate(0, &error)) << error;
+    EXPECT_EQ(watch.Origin(), sim::SettingsOrigin::Template);
+    EXPECT_EQ(watch.Source(), u"Template0");
+    EXPECT_EQ(watch.PublishedKey(), WString(DRIVER_SERVICE_KEY_W) + u"\\Device000");
+    EXPECT_EQ(cesim::OpenKeyCount(), 0u);
+    void* module = dlopen(T().LibraryPath(0).c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr) << T().LibraryPath(0);
+    EXPECT_TRUE(cesim::ThreadLibraryCallsDisabled(module)) << "the entry routine ran with process attach";
+    dlclose(module);
+    EXPECT_EQ(T().ActiveKey(0), u"Drivers\\Active\\01");
+    EXPECT_EQ(T().CallName(0), u"AOC1:");
+    EXPECT_EQ(*sim::GetString(T().ActiveKey(0), u"Key"), T().DeviceKey(0));
+    EXPECT_FALSE(T().BoardAt(0).WroteAnyRegister()) << "start-up writes no register";
+    EXPECT_EQ(*sim::GetString(WString(DRIVER_SERVICE_KEY_W) + u"\\Device000", u"AOSettings 0"),
+              u" 0 5.00 0.00 20.00 4.00");
+
+    DWORD_PTR h = T().Open(0);
+    EXPECT_EQ(h, T().DeviceContext(0));
+    EXPECT_EQ(cesim::OpenKeyCount(), 0u);
+    DWORD actual = 0;
+    BYTE out[4];
+    EXPECT_FALSE(T().IoControl(0, h, 0, nullptr, 0, out, 4, &actual)) << "code 0 is no request";
+    EXPECT_TRUE(T().Close(0, h));
+    EXPECT_EQ(T().FindByCallName(u"aoc1:"), 0);
+
+    EXPECT_TRUE(T().Unload(0));
+    EXPECT_FALSE(sim::KeyExists(u"Drivers\\Active\\01")) << "the active key goes with the driver";
+    EXPECT_TRUE(sim::KeyExists(WString(DRIVER_SERVICE_KEY_W) + u"\\Device000")) << "the device entry stays";
+    EXPECT_EQ(T().FindByCallName(u"AOC1:"), -1);
+}
+
+TEST_F(TargetTest, BoardsShareOneLoadedLibraryAndTheirOwnNames) {
+    sim::BoardConfig second;
+    second.slot = 2;
+    second.ioBase = 0xD100;
+    ASSERT_EQ(T().AddBoard(), 0);
+    ASSERT_EQ(T().AddBoard(second), 1);
+    ASSERT_TRUE(T().Activate(0));
+    ASSERT_TRUE(T().Activate(1));
+    EXPECT_EQ(T().CallName(1), u"AOC2:");
+    EXPECT_EQ(T().ActiveKey(1), u"Drivers\\Active\\02");
+    EXPECT_EQ(T().Entries(0)->Init, T().Entries(1)->Init);
+    EXPECT_EQ(cesim::LiveLocalAllocations(), heap_ + 2) << "a device context each";
+    T().Unload(0);
+    EXPECT_TRUE(T().IsActive(1));
+    EXPECT_TRUE(T().Close(1, T().Open(1))) << "the library stays while a board uses it";
+    sim::BoardConfig third;
+    third.slot = 3;
+    third.ioBase = 0xD200;
+    ASSERT_EQ(T().AddBoard(third), 2);
+    ASSERT_TRUE(T().Activate(2));
+    EXPECT_EQ(T().CallName(2), u"AOC1:") << "the freed index is taken again";
+}
+
+TEST_F(TargetTest, ActivationFailuresAreReportedAndLeaveNoActiveKey) {
+    struct Case {
+        const char* what;
+        const WCHAR* value;
+        const WCHAR* text;
+    } cases[] = {
+        {"no such library", u"Dll", u"NOPE.dll"},
+        {"no such prefix", u"Prefix", u"XYZ"},
+        {"a device key the driver cannot read", u"DeviceNumber", u"text"},
+    };
+    for (const Case& c : cases) {
+        target_ = std::make_unique<sim::Target>();
+        cesim::ResetAll();
+        ASSERT_EQ(T().AddBoard(), 0);
+        sim::SetString(T().DeviceKey(0), c.value, c.text, REG_OPTION_VOLATILE);
+        std::string error;
+        EXPECT_FALSE(T().Activate(0, &error)) << c.what;
+        EXPECT_FALSE(error.empty()) << c.what;
+        EXPECT_FALSE(T().IsActive(0)) << c.what;
+        EXPECT_TRUE(sim::SubKeyNames(sim::ACTIVE_ROOT).empty()) << c.what;
+        EXPECT_EQ(cesim::OpenKeyCount(), 0u) << c.what;
+    }
+}
+
+TEST_F(TargetTest, StartupWatchTellsWhereSettingsCameFrom) {
+    struct Case {
+        const char* what;
+        bool root, matching, restart;
+        sim::SettingsOrigin origin;
+        const WCHAR* source;
+    } cases[] = {
+        {"no root", false, false, false, sim::SettingsOrigin::Unchanged, u""},
+        {"no match", true, false, false, sim::SettingsOrigin::Defaults, u""},
+        {"template", true, true, false, sim::SettingsOrigin::Template, u"Template0"},
+        {"restart", true, true, true, sim::SettingsOrigin::DeviceKey, u"Device000"},
+    };
+    for (const Case& c : cases) {
+        target_ = std::make_unique<sim::Target>();
+        cesim::ResetAll();
+        if (c.root) sim::SetDword(Template0(), VALUE_SWITCH_ID_W, c.matching ? 0 : 4);
+        if (c.restart) {
+            ASSERT_EQ(T().AddBoard(), 0);
+            ASSERT_TRUE(T().Activate(0));
+            target_ = std::make_unique<sim::Target>();
+        }
+        ASSERT_EQ(T().AddBoard(), 0);
+        sim::StartupWatch watch;
+        ASSERT_TRUE(T().Activate(0)) << c.what;
+        EXPECT_EQ(watch.Origin(), c.origin) << c.what;
+        EXPECT_EQ(watch.Source(), c.source) << c.what;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+// aoc-sim as a person runs it: its arguments, its output and its exit codes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "board_list.h"
+#include "options.h"
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+};
+
+Outcome Sim(const std::string& args) {
+    std::string command = std::string(AOC_SIM_TOOL) + " " + args + " 2>&1";
+    Outcome run{-1, {}};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+TEST(ToolTest, ArgumentsParseOrExplainThemselves) {
+    struct Case {
+        std::vector<const char*> args;
+        const char* error;  // null: accepted
+    } cases[] = {
+        {{"--registry", "r.reg", "--import", "a.reg", "--import=b.reg", "--board", "slot=3"}, nullptr},
+        {{"--help"}, nullptr},
+        {{"--registry"}, "--registry needs FILE"},
+        {{"--registry", "a", "--registry", "b"}, "--registry is given twice"},
+        {{"--bogus"}, "unknown argument '--bogus'"},
+        {{"board"}, "unknown argument 'board'"},
+        {{"--help=yes"}, "--help takes no value"},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv = {"aoc-sim"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        Options options;
+        std::string error;
+        bool ok = ParseArguments(static_cast<int>(argv.size()), argv.data(), options, &error);
+        EXPECT_EQ(ok, c.error == nullptr) << argv[1];
+        if (c.error) {
+            EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+        }
+    }
+}
+
+TEST(ToolTest, BoardListsParseWithRangesChecked) {
+    struct Case {
+        const char* text;
+        bool ok;
+    } cases[] = {
+        {"", true},           {"slot=3", true},        {"bus=1,slot=0x1f,subsys=0xa100,io=0xe000,len=32,switch=15", true},
+        {"switch=16", false}, {"slot=32", false},      {"io=0x10000", false}, {"io=0xfff0,len=0x20", false},
+        {"slot", false},      {"slot=", false},        {"slot=-1", false},     {"slot=3,slot=4", false},
+        {"slot=3,", false},   {"colour=red", false},   {"len=0", true},        {"slot=9z", false},
+    };
+    for (const Case& c : cases) {
+        BoardList board;
+        std::string error;
+        EXPECT_EQ(ParseBoardList(c.text, board, &error), c.ok) << c.text << ": " << error;
+    }
+}
+
+TEST(ToolTest, DefaultsFillFreeSlotsAndWindowsAroundFixedOnes) {
+    std::vector<std::string> lists = {"", "slot=1,io=0xd000", "switch=3", "bus=1", "len=0"};
+    std::vector<BoardList> boards(lists.size());
+    std::string error;
+    for (size_t i = 0; i < lists.size(); ++i) ASSERT_TRUE(ParseBoardList(lists[i], boards[i], &error));
+    CompleteBoardLists(boards);
+    EXPECT_EQ(boards[0].config.slot, 2u) << "slot 1 is fixed by the second list";
+    EXPECT_EQ(boards[0].config.ioBase, 0xD100u);
+    EXPECT_EQ(boards[2].config.slot, 3u);
+    EXPECT_EQ(boards[2].config.subsystemId, 0xA100u) << "a switch implies a board that has one";
+    EXPECT_EQ(boards[2].config.switchRegister, 3);
+    EXPECT_EQ(boards[2].config.ioBase, 0xD200u);
+    EXPECT_EQ(boards[3].config.slot, 1u) << "another bus";
+    EXPECT_EQ(boards[0].config.subsystemId, 0u);
+    EXPECT_EQ(boards[4].config.ioLength, 0u);
+}
+
+class ToolRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("aoc-sim-test-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string Path(const char* name) const { return (dir_ / name).string(); }
+    std::filesystem::path dir_;
+};
+
+TEST_F(ToolRunTest, TwoRunsOnOneRegistryShowARestart) {
+    std::string registry = Path("target.reg");
+    std::string args = "--registry " + Quote(registry) + " --import " + Quote(AOC_EXAMPLE_SCRIPT) +
+                       " --board slot=3 --board slot=4,switch=2";
+    Outcome first = Sim(args);
+    ASSERT_EQ(first.status, 0) << first.out;
+    EXPECT_NE(first.out.find("AOC1:  device 0  SwitchID 0  \"PCI-6406 I/O=d000H\""), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("AOC2:  device 1  SwitchID 2  \"PCI-6406 SwitchID=2 I/O=d100H\""), std::string::npos);
+    EXPECT_NE(first.out.find("settings from template Template1"), std::string::npos);
+    EXPECT_NE(first.out.find("AO3  -10..10 V  InitialCode 2048"), std::string::npos);
+
+    // A changed template reaches no board that already has its entry.
+    std::string changed = Path("changed.reg");
+    std::ofstream(changed) << "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template1]\r\n"
+                              "\"AOSettings 3\"=\"     0     5     0     0     0\"\r\n";
+    Outcome second = Sim("--registry " + Quote(registry) + " --import " + Quote(changed) +
+                     " --board slot=3 --board slot=4,switch=2");
+    ASSERT_EQ(second.status, 0) << second.out;
+    EXPECT_NE(second.out.find("settings from its device key Device001"), std::string::npos) << second.out;
+    EXPECT_NE(second.out.find("AO3  -10..10 V  InitialCode 2048"), std::string::npos);
+    EXPECT_EQ(second.out.find("Active"), std::string::npos);
+}
+
+TEST_F(ToolRunTest, BadInputGetsOneLineAndANonZeroExit) {
+    std::string bad = Path("bad.reg");
+    std::ofstream(bad) << "[HKLM\\K]\n\"V\"=dword:xyz\n";
+    std::string kept = Path("kept.reg");
+    std::ofstream(kept) << "REGEDIT4\n[HKLM\\K]\n\"V\"=nonsense\n";
+    struct Case {
+        std::string args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"--frobnicate", 2, "aoc-sim: unknown argument '--frobnicate' (see --help)\n"},
+        {"--board switch=99", 2, "aoc-sim: --board 'switch=99': switch needs a number from 0 to 15\n"},
+        {"--import " + Quote(Path("missing.reg")), 1, "aoc-sim: cannot read " + Path("missing.reg") + "\n"},
+        {"--import " + Quote(bad), 1, "aoc-sim: " + bad + ": line 2: a dword needs one to eight hexadecimal digits\n"},
+        {"--registry " + Quote(kept), 1, "aoc-sim: " + kept + ": line 3: an unknown value form"},
+        {"--registry " + Quote(dir_.string()), 1, "aoc-sim: " + dir_.string() + " is a directory\n"},
+        {"--board io=0xd000 --board io=0xd010", 1, "aoc-sim: board 2: the I/O window"},
+    };
+    for (const Case& c : cases) {
+        Outcome run = Sim(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
+        EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << c.args << "\n" << run.out;
+        EXPECT_LE(std::count(run.out.begin(), run.out.end(), '\n'), 1) << c.args;
+    }
+    std::ifstream in(kept);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "REGEDIT4") << "a registry that could not be read is not overwritten";
+}
+
+TEST_F(ToolRunTest, HelpDescribesEveryOption) {
+    Outcome run = Sim("--help");
+    EXPECT_EQ(run.status, 0);
+    for (const char* word : {"--registry FILE", "--import SCRIPT", "--board LIST", "switch", "subsys"}) {
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+    }
+}
+
+}  // namespace

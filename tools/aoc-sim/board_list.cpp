@@ -1,0 +1,112 @@
+#include "board_list.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+const DWORD DEFAULT_IO_BASE = 0xD000;
+const DWORD IO_BLOCK = 0x100;
+const DWORD DEFAULT_SWITCH_SUBSYSTEM = 0xA100;
+const DWORD PORT_SPACE = 0x10000;
+const DWORD MAX_SLOT = 31;
+
+bool Number(const std::string& text, unsigned long max, DWORD& out) {
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long v = std::strtoul(text.c_str(), &end, 0);
+    if (errno || *end || v > max) return false;
+    out = static_cast<DWORD>(v);
+    return true;
+}
+
+bool Overlaps(const sim::BoardConfig& a, DWORD base, DWORD length) {
+    return a.ioLength && length && base < a.ioBase + a.ioLength && a.ioBase < base + length;
+}
+
+}  // namespace
+
+bool ParseBoardList(const std::string& text, BoardList& board, std::string* error) {
+    struct Key {
+        const char* name;
+        unsigned long max;
+        DWORD* field;
+        bool* given;
+    };
+    bool hasBus = false, hasLen = false;
+    DWORD switchValue = 0;
+    Key keys[] = {
+        {"bus", 255, &board.config.bus, &hasBus},
+        {"slot", MAX_SLOT, &board.config.slot, &board.hasSlot},
+        {"subsys", 0xFFFF, &board.config.subsystemId, &board.hasSubsystem},
+        {"io", 0xFFFF, &board.config.ioBase, &board.hasIo},
+        {"len", PORT_SPACE, &board.config.ioLength, &hasLen},
+        {"switch", 15, &switchValue, &board.hasSwitch},
+    };
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(',', start);
+        std::string pair = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? text.size() + 1 : end + 1;
+        if (pair.empty()) {
+            if (text.empty()) break;
+            *error = "--board '" + text + "': an empty item";
+            return false;
+        }
+        size_t eq = pair.find('=');
+        std::string name = pair.substr(0, eq);
+        Key* key = nullptr;
+        for (Key& k : keys) {
+            if (name == k.name) key = &k;
+        }
+        if (!key) {
+            *error = "--board '" + text + "': unknown key '" + name + "' (bus, slot, subsys, io, len, switch)";
+            return false;
+        }
+        if (*key->given) {
+            *error = "--board '" + text + "': '" + name + "' is given twice";
+            return false;
+        }
+        if (eq == std::string::npos || !Number(pair.substr(eq + 1), key->max, *key->field)) {
+            *error = "--board '" + text + "': " + name + " needs a number from 0 to " + std::to_string(key->max);
+            return false;
+        }
+        *key->given = true;
+    }
+    if (board.config.ioLength && board.config.ioBase + board.config.ioLength > PORT_SPACE) {
+        *error = "--board '" + text + "': the I/O window runs past port 0xffff";
+        return false;
+    }
+    board.config.switchRegister = static_cast<BYTE>(switchValue);
+    return true;
+}
+
+void CompleteBoardLists(std::vector<BoardList>& boards) {
+    // What the lists fix comes first; the defaults fill the gaps in order.
+    std::vector<std::pair<DWORD, DWORD>> slots;  // (bus, slot)
+    std::vector<const sim::BoardConfig*> windows;
+    for (const BoardList& s : boards) {
+        if (s.hasSlot) slots.emplace_back(s.config.bus, s.config.slot);
+        if (s.hasIo) windows.push_back(&s.config);
+    }
+    for (BoardList& s : boards) {
+        sim::BoardConfig& c = s.config;
+        if (!s.hasSubsystem) c.subsystemId = s.hasSwitch ? DEFAULT_SWITCH_SUBSYSTEM : 0;
+        if (!s.hasSlot) {
+            c.slot = 1;
+            while (c.slot < MAX_SLOT && std::count(slots.begin(), slots.end(), std::make_pair(c.bus, c.slot))) ++c.slot;
+            slots.emplace_back(c.bus, c.slot);
+        }
+        if (!s.hasIo && c.ioLength) {
+            c.ioBase = DEFAULT_IO_BASE;
+            auto clash = [&] {
+                return std::any_of(windows.begin(), windows.end(),
+                                   [&](const sim::BoardConfig* w) { return Overlaps(*w, c.ioBase, c.ioLength); });
+            };
+            while (clash() && c.ioBase + IO_BLOCK + c.ioLength <= PORT_SPACE) c.ioBase += IO_BLOCK;
+            windows.push_back(&c);
+        }
+    }
+}

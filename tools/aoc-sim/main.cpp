@@ -1,0 +1,96 @@
+// aoc-sim: starts boards on the simulated target and reports what their
+// drivers made of them.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "options.h"
+#include "requests.h"
+#include "session.h"
+
+namespace {
+
+int Fail(const std::string& error, int status) {
+    std::fprintf(stderr, "aoc-sim: %s\n", error.c_str());
+    return status;
+}
+
+const int BAD_ARGUMENTS = 2;
+const int FAILED = 1;
+
+// Every request, parsed before anything runs.
+bool ParseRequests(const Options& options, std::vector<Request>* requests, std::string* error) {
+    int argument = 0;
+    for (const Options::RequestSource& source : options.requests) {
+        if (!source.file) {
+            Request r;
+            std::string where = "--request " + std::to_string(++argument);
+            if (!ParseRequest(source.text, options.requestBoard, &r, error)) {
+                *error = where + " '" + source.text + "': " + *error;
+                return false;
+            }
+            r.where = where;
+            requests->push_back(r);
+            continue;
+        }
+        if (source.text == "-") {
+            if (!ParseRequestLines(std::cin, "standard input", options.requestBoard, requests, error)) return false;
+            continue;
+        }
+        std::ifstream file(source.text);
+        if (!file) {
+            *error = "cannot read " + source.text;
+            return false;
+        }
+        if (!ParseRequestLines(file, source.text, options.requestBoard, requests, error)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!ParseArguments(argc, argv, options, &error)) return Fail(error, BAD_ARGUMENTS);
+    if (options.help) {
+        std::cout << UsageText();
+        return 0;
+    }
+    std::vector<BoardList> boards(options.boards.size());
+    for (size_t i = 0; i < boards.size(); ++i) {
+        if (!ParseBoardList(options.boards[i], boards[i], &error)) return Fail(error, BAD_ARGUMENTS);
+    }
+    CompleteBoardLists(boards);
+    std::vector<Request> requests;
+    if (!ParseRequests(options, &requests, &error)) return Fail(error, BAD_ARGUMENTS);
+
+    Session session;
+    if (!options.registryFile.empty() && !session.LoadRegistry(options.registryFile, &error)) {
+        return Fail(error, FAILED);
+    }
+    for (const std::string& script : options.imports) {
+        if (!session.Import(script, &error)) return Fail(error, FAILED);
+    }
+    if (!session.AddBoards(boards, &error)) return Fail(error, FAILED);
+    bool started = session.StartBoards();
+    session.PrintBoards(std::cout);
+    if (!requests.empty()) {
+        RequestRunner runner(session);
+        if (!runner.Resolve(requests, &error)) {
+            session.Shutdown();
+            return Fail(error, BAD_ARGUMENTS);
+        }
+        std::cout << "\n";
+        runner.Run(requests, std::cout);
+        std::cout << "\n";
+        runner.PrintOutputs(std::cout);
+    }
+    std::cout.flush();
+
+    session.Shutdown();
+    if (!options.registryFile.empty() && !session.SaveRegistry(options.registryFile, &error)) {
+        return Fail(error, FAILED);
+    }
+    return started ? 0 : FAILED;
+}

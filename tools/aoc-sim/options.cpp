@@ -1,0 +1,160 @@
+#include "options.h"
+
+#include <cstring>
+
+#include "requests.h"
+
+namespace {
+
+struct OptionRow {
+    const char* name;
+    const char* value;  // name of the value, or null for a flag
+    const char* help;
+    bool (*store)(Options&, const std::string&, std::string* error);
+};
+
+bool Once(std::string& field, const std::string& value, const char* option, std::string* error) {
+    if (!field.empty()) {
+        *error = std::string(option) + " is given twice";
+        return false;
+    }
+    if (value.empty()) {
+        *error = std::string(option) + " needs a file name";
+        return false;
+    }
+    field = value;
+    return true;
+}
+
+const OptionRow ROWS[] = {
+    {"--help", nullptr, "show this text and exit",
+     [](Options& o, const std::string&, std::string*) { return o.help = true; }},
+    {"--registry", "FILE",
+     "the target's persistent registry: loaded from FILE when it exists, saved back to it at exit as .reg text",
+     [](Options& o, const std::string& v, std::string* e) { return Once(o.registryFile, v, "--registry", e); }},
+    {"--import", "SCRIPT",
+     "merge a registry script into the registry before the boards start, as the image build does (repeatable)",
+     [](Options& o, const std::string& v, std::string*) {
+         o.imports.push_back(v);
+         return true;
+     }},
+    {"--board", "LIST",
+     "one board as key=value pairs separated by commas (repeatable): bus, slot, subsys (PCI subsystem ID), "
+     "io (I/O base), len (I/O length, 0 for none), switch (board-ID switch 0..15)",
+     [](Options& o, const std::string& v, std::string*) {
+         o.boards.push_back(v);
+         return true;
+     }},
+    {"--on", "NAME",
+     "the call name of the board that requests go to (AOC1:), unless a request begins with another call name",
+     [](Options& o, const std::string& v, std::string* e) { return Once(o.requestBoard, v, "--on", e); }},
+    {"--request", "TEXT",
+     "one request to send once the boards have started (repeatable; the requests are listed below)",
+     [](Options& o, const std::string& v, std::string*) {
+         o.requests.push_back({false, v});
+         return true;
+     }},
+    {"--requests", "FILE",
+     "requests one per line from FILE, or from standard input for -; blank lines and lines starting with # "
+     "are skipped (repeatable)",
+     [](Options& o, const std::string& v, std::string* e) {
+         if (v.empty()) {
+             *e = "--requests needs a file name";
+             return false;
+         }
+         o.requests.push_back({true, v});
+         return true;
+     }},
+};
+
+}  // namespace
+
+bool ParseArguments(int argc, const char* const* argv, Options& options, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        size_t eq = arg.find('=');
+        bool inlineValue = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
+        if (inlineValue) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        const OptionRow* row = nullptr;
+        for (const OptionRow& r : ROWS) {
+            if (arg == r.name) row = &r;
+        }
+        if (!row) {
+            *error = "unknown argument '" + std::string(argv[i]) + "' (see --help)";
+            return false;
+        }
+        if (row->value && !inlineValue) {
+            if (i + 1 >= argc) {
+                *error = arg + " needs " + row->value;
+                return false;
+            }
+            value = argv[++i];
+        } else if (!row->value && inlineValue) {
+            *error = arg + " takes no value";
+            return false;
+        }
+        if (!row->store(options, value, error)) return false;
+    }
+    return true;
+}
+
+// The help text of one option, wrapped to fit 80 columns under its name.
+static std::string Wrapped(const char* text) {
+    const size_t width = 72;
+    std::string out = "      ", word;
+    size_t column = 0;
+    for (const char* p = text;; ++p) {
+        if (*p && *p != ' ') {
+            word.push_back(*p);
+            continue;
+        }
+        if (column && column + 1 + word.size() > width) {
+            out += "\n      ";
+            column = 0;
+        }
+        out += (column ? " " : "") + word;
+        column += (column ? 1 : 0) + word.size();
+        word.clear();
+        if (!*p) return out + "\n";
+    }
+}
+
+std::string UsageText() {
+    std::string text =
+        "usage: aoc-sim [--registry FILE] [--import SCRIPT]... [--board LIST]...\n"
+        "               [--on NAME] [--request TEXT | --requests FILE]...\n"
+        "\n"
+        "Starts PCI-6406 boards on a simulated Windows CE target: the PCI bus lists\n"
+        "each board, the device manager loads the VQX6406S driver for it, and the\n"
+        "driver configures it from the registry. For every board it prints the call\n"
+        "name, device number, SwitchID, display name and the four channel settings,\n"
+        "and where the settings came from. Then it sends the requests in order, each\n"
+        "printed with its result, thread error, count, LastError and what it read,\n"
+        "and ends with each board's registers and the output every channel drives.\n"
+        "A malformed request is reported with its place, and then nothing runs.\n"
+        "\n"
+        "options:\n";
+    for (const OptionRow& r : ROWS) {
+        std::string head = std::string("  ") + r.name + (r.value ? std::string(" ") + r.value : "");
+        text += head + "\n" + Wrapped(r.help);
+    }
+    text +=
+        "\n"
+        "board defaults: bus=0, the lowest free slot from 1, io the lowest free 0x100 block\n"
+        "from 0xd000, len=0x20, switch=0, subsys=0xa100 when a switch is given, else 0.\n"
+        "Numbers are decimal or 0x hexadecimal.\n"
+        "\n"
+        "requests, each optionally after a call name (AOC2: strobe):\n" +
+        RequestUsageText() +
+        "\n"
+        "example:\n"
+        "  aoc-sim --registry target.reg --import PCI6406.reg --board slot=3 --board slot=4,switch=2\n"
+        "Run it again on the same registry file to see a restart.\n"
+        "  aoc-sim --board slot=3 --on AOC1: --request open --request 'set-range 0 voltage 10 -10' \\\n"
+        "          --request 'write-channel 0 3072'\n";
+    return text;
+}

@@ -1,0 +1,125 @@
+#include "session.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "reg_file.h"
+#include "registry_layout.h"
+#include "settings_text.h"
+
+namespace {
+
+std::string Hex(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%x", value);
+    return text;
+}
+
+std::string Range(const AoChannelSetting& s) {
+    char text[96];
+    int n = std::snprintf(text, sizeof(text), "%g..%g V", s.VoltageMin, s.VoltageMax);
+    if (s.CurrentMax != 0) std::snprintf(text + n, sizeof(text) - n, ", %g..%g mA", s.CurrentMin, s.CurrentMax);
+    return text;
+}
+
+}  // namespace
+
+bool Session::LoadRegistry(const std::string& file, std::string* error) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return true;
+    if (std::filesystem::is_directory(file, ec)) {
+        *error = file + " is a directory";
+        return false;
+    }
+    return sim::ImportRegFile(file, error);
+}
+
+bool Session::Import(const std::string& script, std::string* error) { return sim::ImportRegFile(script, error); }
+
+bool Session::AddBoards(const std::vector<BoardList>& boards, std::string* error) {
+    for (size_t i = 0; i < boards.size(); ++i) {
+        std::string why;
+        if (target_.AddBoard(boards[i].config, &why) < 0) {
+            *error = "board " + std::to_string(i + 1) + ": " + why;
+            return false;
+        }
+        started_.emplace_back();
+    }
+    return true;
+}
+
+bool Session::StartBoards() {
+    bool all = true;
+    for (size_t i = 0; i < target_.BoardCount(); ++i) {
+        sim::StartupWatch watch;
+        std::string error;
+        bool ok = target_.Activate(i, &error);
+        Started& s = started_[i];
+        s.error = ok ? "" : (error.empty() ? "it did not start" : error);
+        s.origin = watch.Origin();
+        s.source = watch.Source();
+        s.publishedKey = watch.PublishedKey();
+        all = all && ok;
+    }
+    return all;
+}
+
+void Session::PrintBoards(std::ostream& out) const {
+    if (target_.BoardCount() == 0) out << "no boards (see --help)\n";
+    for (size_t i = 0; i < target_.BoardCount(); ++i) PrintBoard(out, i);
+}
+
+void Session::PrintBoard(std::ostream& out, size_t index) const {
+    const sim::BoardConfig& c = target_.ConfigAt(index);
+    const Started& s = started_[index];
+    std::string place = "bus " + std::to_string(c.bus) + " slot " + std::to_string(c.slot) + ", " +
+                        (c.ioLength ? "I/O " + Hex(c.ioBase) + "+" + Hex(c.ioLength) : std::string("no I/O window")) +
+                        ", subsystem " + Hex(c.subsystemId);
+    if (!s.error.empty()) {
+        out << "board " << index + 1 << " (" << place << "): not started: " << s.error << "\n";
+        return;
+    }
+    const sim::WString& key = s.publishedKey;
+    if (key.empty()) {
+        out << sim::Narrow(target_.CallName(index)) << "  (" << place << "): nothing published\n";
+        return;
+    }
+    std::optional<sim::WString> callName = sim::GetString(key, VALUE_CALL_NAME_W);
+    std::optional<sim::WString> name = sim::GetString(key, VALUE_DEVICE_NAME_W);
+    std::optional<DWORD> switchId = sim::GetDword(key, VALUE_SWITCH_ID_W);
+    out << (callName && !callName->empty() ? sim::Narrow(*callName) : "(no call name)") << "  device "
+        << ParseDeviceKeyNumber(key.substr(key.find_last_of(u'\\') + 1).c_str()) << "  SwitchID "
+        << (switchId ? std::to_string(*switchId) : "?") << "  \"" << (name ? sim::Narrow(*name) : "") << "\"\n";
+    out << "    " << place << "\n";
+    out << "    settings ";
+    switch (s.origin) {
+        case sim::SettingsOrigin::DeviceKey: out << "from its device key " << sim::Narrow(s.source); break;
+        case sim::SettingsOrigin::Template: out << "from template " << sim::Narrow(s.source); break;
+        case sim::SettingsOrigin::Defaults: out << "are the defaults (no template has its SwitchID)"; break;
+        case sim::SettingsOrigin::Unchanged: out << "are all zero (there is no template root key)"; break;
+    }
+    out << "\n";
+    for (int channel = 0; channel < AO_CHANNEL_COUNT; ++channel) {
+        WCHAR valueName[16];
+        FormatAoSettingsName(channel, valueName, 16);
+        std::optional<sim::WString> text = sim::GetString(key, valueName);
+        out << "    AO" << channel << "  ";
+        if (!text) {
+            out << "(not published)\n";
+            continue;
+        }
+        AoChannelSetting setting = {};
+        ParseDeviceText(text->c_str(), text->size(), setting);
+        out << Range(setting) << "  InitialCode " << setting.InitialCode << "\n";
+    }
+}
+
+int Session::FindBoard(const std::string& callName) const { return target_.FindByCallName(sim::Widen(callName)); }
+
+void Session::Shutdown() {
+    for (size_t i = 0; i < target_.BoardCount(); ++i) {
+        if (target_.IsActive(i)) target_.Unload(i);
+    }
+}
+
+bool Session::SaveRegistry(const std::string& file, std::string* error) { return sim::ExportRegFile(file, error); }

@@ -1,0 +1,39 @@
+#pragma once
+// One run of the simulated target: its registry, its boards and what each
+// board's start-up did. Requests against a board find it by its call name.
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "board_list.h"
+#include "startup_watch.h"
+#include "target.h"
+
+class Session {
+public:
+    // A missing file is an empty registry, to be created at the save.
+    bool LoadRegistry(const std::string& file, std::string* error);
+    bool Import(const std::string& script, std::string* error);
+    bool AddBoards(const std::vector<BoardList>& boards, std::string* error);
+    // Loads the driver for every board; false when any failed to start.
+    bool StartBoards();
+    void PrintBoards(std::ostream& out) const;
+    // The board whose call name this is (AOC1:), or -1.
+    int FindBoard(const std::string& callName) const;
+    sim::Target& Target() { return target_; }
+    // Unloads every board, so that only what persists is saved.
+    void Shutdown();
+    bool SaveRegistry(const std::string& file, std::string* error);
+
+private:
+    struct Started {
+        std::string error;  // empty when it started
+        sim::SettingsOrigin origin = sim::SettingsOrigin::Unchanged;
+        sim::WString source;
+        sim::WString publishedKey;
+    };
+    void PrintBoard(std::ostream& out, size_t index) const;
+
+    sim::Target target_;
+    std::vector<Started> started_;
+};
