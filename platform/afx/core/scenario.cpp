@@ -98,7 +98,8 @@ INT_PTR CALLBACK ScenarioDlgProc(HWND, UINT nMsg, WPARAM wParam, LPARAM lParam) 
     if (g_pRun == NULL) return FALSE;
     if (nMsg == WM_NOTIFY) {
         const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lParam);
-        if (hdr->hwndFrom != g_pRun->hWndControl) return FALSE;
+        // Painting is not part of a control's behaviour.
+        if (hdr->hwndFrom != g_pRun->hWndControl || hdr->code == NM_CUSTOMDRAW) return FALSE;
         g_pRun->pLog->push_back(DescribeNotification(g_pRun->hWndControl, hdr));
         SetWindowLongPtrA(g_pRun->hDlg, DWLP_MSGRESULT, 0);  // allow every change
         return TRUE;

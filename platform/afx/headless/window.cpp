@@ -481,10 +481,9 @@ extern "C" BOOL ShowWindow(HWND hWnd, int nCmdShow) {
         if (!wasVisible) return FALSE;
         SendMessageA(hWnd, WM_SHOWWINDOW, FALSE, 0);
         if ((window = Find(hWnd)) == NULL) return TRUE;
+        // A hidden child keeps the focus it holds; a hidden top-level window
+        // passes the activation on.
         window->style &= ~WS_VISIBLE;
-        HWND hWndFocus = hl::g_hWndFocus;
-        if (!hl::IsTopLevel(*window) && hWndFocus != NULL && (hWndFocus == hWnd || IsChild(hWnd, hWndFocus)))
-            SetFocus(window->parent);  // a hidden child gives the focus to its parent
         if (hl::IsTopLevel(*window)) hl::ActivateOther(hWnd);
         return TRUE;
     }

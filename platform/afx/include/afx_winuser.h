@@ -369,6 +369,7 @@ typedef struct tagNMHDR {
 #define NM_RCLICK (NM_FIRST - 5)
 #define NM_SETFOCUS (NM_FIRST - 7)
 #define NM_KILLFOCUS (NM_FIRST - 8)
+#define NM_CUSTOMDRAW (NM_FIRST - 12)
 
 typedef struct tagINITCOMMONCONTROLSEX {
     DWORD dwSize;
