@@ -226,6 +226,25 @@ TEST_F(SampleDialog, SelectingAnItemUnderACollapsedParentNotifiesOnce) {
     EXPECT_EQ(m_log, (Log{"tree: Root visible=1"}));
 }
 
+TEST_F(SampleDialog, TheBoundTreeShowsEighteenRowsAsTheMainDialogsDoes) {
+    CTreeCtrl& tree = m_pDlg->m_tree;
+    EXPECT_EQ(tree.GetVisibleCount(), 18u);
+    // The most the main dialog holds: a root, a device item, 16 templates.
+    tree.DeleteAllItems();
+    HTREEITEM hDevice = tree.InsertItem("PCI-6406", tree.InsertItem("DeviceTemplate"));
+    HTREEITEM hFirst = NULL;
+    for (int n = 0; n < 16; ++n) {
+        HTREEITEM hItem = tree.InsertItem(Text("Template%d", n).c_str(), hDevice);
+        if (hFirst == NULL) hFirst = hItem;
+    }
+    tree.SelectSetFirstVisible(hFirst);
+    EXPECT_EQ(tree.GetFirstVisibleItem(), tree.GetRootItem());
+    // One more would scroll.
+    tree.InsertItem("Template16", hDevice);
+    tree.SelectSetFirstVisible(hFirst);
+    EXPECT_EQ(tree.GetFirstVisibleItem(), hDevice);
+}
+
 TEST_F(SampleDialog, KeysGoThroughTheDialogManager) {
     m_log.clear();
     CUser::PressKey(VK_RETURN);  // the default button is disabled

@@ -9,9 +9,10 @@ namespace {
 using hl::Find;
 using hl::Window;
 
-// Dialog units of 8-point MS Sans Serif, 6 x 13 pixels per 4 x 8 units.
+// Dialog units of 8-point MS Sans Serif as Wine 8 draws it: 6 x 12 pixels
+// per 4 x 8 units.
 int DialogUnitsToPixelsX(int units) { return (units * 6 + 2) / 4; }
-int DialogUnitsToPixelsY(int units) { return (units * 13 + 4) / 8; }
+int DialogUnitsToPixelsY(int units) { return (units * 12 + 4) / 8; }
 
 HWND CreateDialogWindow(HINSTANCE hInstance, UINT nIDTemplate, const DLGTEMPLATE* lpTemplate, HWND hWndParent,
                         DLGPROC lpDialogFunc, LPARAM dwInitParam, bool bModal) {
