@@ -301,6 +301,72 @@ TEST_F(SampleDialog, MessageBoxesTakeTheirCaptionsAndOwnersAsTheClassLibraryGive
     pLibrary->m_lpszCurrentAppName = lpszName;
 }
 
+// A page that refuses to let the tree's selection move, through the result
+// its handler hands back.
+class CVetoPage : public CDialog {
+public:
+    CVetoPage() : CDialog(IDD_SAMPLE_PAGE), m_bRefuse(TRUE) {}
+    CTreeCtrl m_tree;
+    BOOL m_bRefuse;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_SAMPLE_TREE, m_tree); }
+    afx_msg void OnSelChanging(NMHDR*, LRESULT* pResult) { *pResult = m_bRefuse; }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CVetoPage, CDialog)
+    ON_NOTIFY(TVN_SELCHANGING, IDC_SAMPLE_TREE, OnSelChanging)
+END_MESSAGE_MAP()
+
+TEST(MessageMaps, AHandlersResultGoesBackToTheControl) {
+    CVetoPage page;
+    ASSERT_TRUE(page.Create(IDD_SAMPLE_PAGE));
+    HTREEITEM hItem = page.m_tree.InsertItem("Only");
+    EXPECT_FALSE(page.m_tree.SelectItem(hItem));
+    EXPECT_EQ(page.m_tree.GetSelectedItem(), (HTREEITEM)NULL);
+    page.m_bRefuse = FALSE;
+    EXPECT_TRUE(page.m_tree.SelectItem(hItem));
+    EXPECT_EQ(page.m_tree.GetSelectedItem(), hItem);
+    page.DestroyWindow();
+}
+
+TEST(ClassLibrary, TreeTextsOfAnyLengthComeBackWhole) {
+    CVetoPage page;
+    ASSERT_TRUE(page.Create(IDD_SAMPLE_PAGE));
+    for (size_t length : {0u, 19u, 255u, 256u, 1000u}) {
+        std::string text(length, 'x');
+        HTREEITEM hItem = page.m_tree.InsertItem(text.c_str());
+        EXPECT_EQ(std::string(page.m_tree.GetItemText(hItem)), text) << length;
+    }
+    EXPECT_EQ(std::string(page.m_tree.GetItemText(NULL)), "");
+    page.DestroyWindow();
+}
+
+TEST(ClassLibrary, StringsSliceAndFormatAsTheClassLibrarysDo) {
+    CString text("Template12");
+    struct Case {
+        CString result;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {text.Left(8), "Template"}, {text.Left(0), ""},     {text.Left(50), "Template12"}, {text.Mid(8), "12"},
+        {text.Mid(8, 1), "1"},      {text.Mid(20), ""},     {text.Mid(-3, 2), "Te"},       {text.Right(2), "12"},
+        {text.Right(99), "Template12"},
+    };
+    for (const Case& c : cases) EXPECT_STREQ((LPCTSTR)c.result, c.expected);
+    EXPECT_EQ(text.Find('1'), 8);
+    EXPECT_EQ(text.Find("plate"), 3);
+    EXPECT_EQ(text.Find('z'), -1);
+    EXPECT_EQ(text.CompareNoCase("TEMPLATE12"), 0);
+    EXPECT_NE(text.Compare("TEMPLATE12"), 0);
+    CString formatted;
+    formatted.Format("AOSettings %d", 3);
+    EXPECT_EQ(formatted, "AOSettings 3");
+    formatted.Format("%s", std::string(600, 'y').c_str());
+    EXPECT_EQ(formatted.GetLength(), 600);
+}
+
 TEST(ModuleState, ManageStateSwitchesToTheLibrarysResourcesForTheScopeOnly) {
     AFX_MODULE_STATE* pApp = AfxGetModuleState();
     EXPECT_EQ(pApp, AfxGetAppModuleState());
