@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "afxcmn.h"
@@ -383,6 +384,34 @@ TEST(ModuleState, ManageStateSwitchesToTheLibrarysResourcesForTheScopeOnly) {
     }
     EXPECT_EQ(AfxGetModuleState(), pApp);
     EXPECT_NE(AfxGetAppModuleState()->m_hCurrentResourceHandle, AfxGetStaticModuleState()->m_hCurrentResourceHandle);
+}
+
+TEST(WindowObjects, ADialogTakesItsHostsRectangle) {
+    WNDCLASS host = {0, DefWindowProc, 0, 0, NULL, NULL, NULL, NULL, NULL, "SampleHost"};
+    ASSERT_NE(RegisterClass(&host), 0);
+    HWND hHost = CreateWindowEx(0, "SampleHost", "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 50, 400, 300, NULL,
+                                NULL, NULL, NULL);
+    ASSERT_NE(hHost, (HWND)NULL);
+    EXPECT_EQ(GetActiveWindow(), hHost);
+    RECT rect;
+    ASSERT_TRUE(::GetWindowRect(hHost, &rect));
+    EXPECT_EQ(rect.left, 100);
+    EXPECT_EQ(rect.bottom, 350);
+    Log log;
+    CSampleDlg* pDlg = new CSampleDlg(log);
+    ASSERT_TRUE(pDlg->Create(IDD_SAMPLE));
+    pDlg->MoveWindow(&rect, FALSE);
+    pDlg->ShowWindow(SW_SHOWNORMAL);
+    EXPECT_EQ(GetActiveWindow(), pDlg->m_hWnd);
+    RECT moved;
+    pDlg->GetWindowRect(&moved);
+    EXPECT_EQ(memcmp(&moved, &rect, sizeof(rect)), 0);
+    // The host closing does not take the unowned dialog with it.
+    HWND hDlg = pDlg->m_hWnd;
+    DestroyWindow(hHost);
+    EXPECT_TRUE(IsWindow(hDlg));
+    DestroyWindow(hDlg);
+    EXPECT_EQ(log.back(), "dialog: deleted");
 }
 
 TEST(WindowObjects, TemporaryObjectsStandInForUnboundWindowsAndLeaveWithThem) {
