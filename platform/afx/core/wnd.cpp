@@ -92,7 +92,8 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
 }
 
 BOOL CWnd::Attach(HWND hWndNew) {
-    if (hWndNew == NULL || m_hWnd != NULL) return FALSE;
+    // One object per window: a second would never see its messages.
+    if (hWndNew == NULL || m_hWnd != NULL || FromHandlePermanent(hWndNew) != NULL) return FALSE;
     std::map<HWND, CWnd*>::iterator temp = TemporaryMap().find(hWndNew);
     if (temp != TemporaryMap().end()) {
         temp->second->m_hWnd = NULL;

@@ -14,6 +14,8 @@ struct WindowClass {
     int cbWndExtra;
 };
 
+const char kDialogClass[] = "#32770";
+
 std::vector<WindowClass>& Classes() {
     static std::vector<WindowClass>* pClasses = new std::vector<WindowClass>{
         {WC_BUTTONA, ButtonProc, 0},
@@ -21,7 +23,7 @@ std::vector<WindowClass>& Classes() {
         {WC_COMBOBOXA, ComboBoxProc, 0},
         {WC_TABCONTROLA, TabControlProc, 0},
         {WC_TREEVIEWA, TreeViewProc, 0},
-        {"#32770", DefDlgProcA, DLGWINDOWEXTRA},
+        {kDialogClass, DefDlgProcA, DLGWINDOWEXTRA},
     };
     return *pClasses;
 }
@@ -32,7 +34,7 @@ const WindowClass* FindClass(LPCSTR lpClassName) {
     std::vector<WindowClass>& classes = Classes();
     if (IS_INTRESOURCE(lpClassName)) {
         ULONG_PTR atom = (ULONG_PTR)lpClassName;
-        if (atom == (ULONG_PTR)WC_DIALOG) return &classes[5];
+        if (atom == (ULONG_PTR)WC_DIALOG) return FindClass(kDialogClass);
         if (atom >= kFirstClassAtom && atom - kFirstClassAtom < classes.size()) return &classes[atom - kFirstClassAtom];
         return NULL;
     }

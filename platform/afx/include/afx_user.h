@@ -95,6 +95,8 @@ class CUser {
 public:
     // A mouse click: BN_CLICKED to the parent, IDOK and IDCANCEL included.
     static BOOL ClickButton(HWND hWndButton);
+    // The same by identifier. Headless dialogs hold only the controls their
+    // code bound; a button nothing bound appears when it is first clicked.
     static BOOL ClickDlgButton(HWND hDlg, int nIDButton);
     // Opens the list and picks the item: CBN_SELCHANGE as a person raises it,
     // also when the item was already selected.
@@ -108,7 +110,8 @@ public:
     static BOOL ScrollTree(HWND hWndTree, int nLines);
     static BOOL ClickTab(HWND hWndTab, int nIndex);
     // A key pressed and released where the focus is, through the dialog
-    // manager of the focus's dialog (Enter, Escape and Tab reach the dialog;
-    // other keys reach the control).
+    // manager of the focus's dialog, as a host's message loop hands it on:
+    // Enter, Escape and Tab reach the dialog, other keys the control (a tree
+    // tells its dialog with TVN_KEYDOWN).
     static BOOL PressKey(UINT nVirtKey);
 };
