@@ -22,6 +22,20 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 
 // ---- Dialogs -----------------------------------------------------------
 
+namespace {
+
+// A template may hold trees and tabs, whose classes must be registered before
+// the dialog is made, as the class library does for its dialogs.
+void RegisterCommonControls() {
+    static const BOOL bRegistered = [] {
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES | ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+        return InitCommonControlsEx(&icc);
+    }();
+    (void)bRegistered;
+}
+
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, OnOK)
     ON_COMMAND(IDCANCEL, OnCancel)
@@ -38,6 +52,7 @@ CDialog::CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd)
 BOOL CDialog::Create(LPCTSTR lpszTemplateName, CWnd* pParentWnd) {
     m_lpszTemplateName = lpszTemplateName;
     m_pParentWnd = pParentWnd;
+    RegisterCommonControls();
     HWND hWnd = ::CreateDialogParam(AfxGetResourceHandle(), lpszTemplateName,
                                     pParentWnd != NULL ? pParentWnd->m_hWnd : NULL, AfxDlgProc,
                                     reinterpret_cast<LPARAM>(this));
@@ -47,6 +62,7 @@ BOOL CDialog::Create(LPCTSTR lpszTemplateName, CWnd* pParentWnd) {
 BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) { return Create(MAKEINTRESOURCE(nIDTemplate), pParentWnd); }
 
 int CDialog::DoModal() {
+    RegisterCommonControls();
     HWND hWndParent = m_pParentWnd != NULL ? m_pParentWnd->m_hWnd : NULL;
     return (int)::DialogBoxParam(AfxGetResourceHandle(), m_lpszTemplateName, hWndParent, AfxDlgProc,
                                  reinterpret_cast<LPARAM>(this));
