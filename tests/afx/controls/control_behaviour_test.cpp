@@ -248,6 +248,62 @@ TEST(TreePerson, ClicksOnlyWhatIsShownAndScrollsWithinTheItems) {
     EXPECT_EQ(log, expected);
 }
 
+TEST(TreeRows, DeletionsExpansionsAndResetsFollowTheControlsOwnArithmetic) {
+    Log deleting = RunTree(3, {Insert("R1"), Insert("R2"), Insert("R3"), Insert("R4"), Insert("R5"), Insert("R6"),
+                               FirstVisible("R6"), Delete("R1"), TreeState(), Delete("R6"), TreeState(), Delete("R4"),
+                               TreeState(), Scroll(1), TreeState()});
+    Log expected = {
+        "> insert R1 under - = 1", "> insert R2 under - = 1", "> insert R3 under - = 1",
+        "> insert R4 under - = 1", "> insert R5 under - = 1", "> insert R6 under - = 1",
+        "> firstvisible R6 = 1",
+        "> delete R1 = 1",
+        "TVN_DELETEITEM item=R1",
+        "> state caret=- first=R4 shown=[R4,R5,R6] order=[R2,R3,R4,R5,R6]",
+        // The clamp uses the rows as they were, so the last deletion leaves a gap.
+        "> delete R6 = 1",
+        "TVN_DELETEITEM item=R6",
+        "> state caret=- first=R4 shown=[R4,R5] order=[R2,R3,R4,R5]",
+        "> delete R4 = 1",
+        "TVN_DELETEITEM item=R4",
+        "> state caret=- first=R2 shown=[R2,R3,R5] order=[R2,R3,R5]",
+        "> scroll 1 = 1",  // everything shows: no scroll bar
+        "> state caret=- first=R2 shown=[R2,R3,R5] order=[R2,R3,R5]",
+    };
+    EXPECT_EQ(deleting, expected);
+
+    Log expanding = RunTree(3, {Insert("A"), Insert("B"), Insert("C"), Insert("C1", "C"), Insert("C2", "C"),
+                                Insert("C3", "C"), Expand("C"), TreeState(), Collapse("C"), TreeState(), Select("C3"),
+                                TreeState(), ClickButton("C"), Expand("C", TVE_TOGGLE), TreeState(),
+                                Expand("C", TVE_COLLAPSE | TVE_COLLAPSERESET), TreeState()});
+    expected = {
+        "> insert A under - = 1", "> insert B under - = 1", "> insert C under - = 1",
+        "> insert C1 under C = 1", "> insert C2 under C = 1", "> insert C3 under C = 1",
+        // Expanding scrolls up so that as many children as can be show.
+        "> expand C = 1",
+        "TVN_ITEMEXPANDING action=2 item=C",
+        "TVN_ITEMEXPANDED action=2 item=C",
+        "> state caret=- first=C shown=[C,C1,C2] order=[A,B,C,C1,C2,C3]",
+        "> collapse C = 1",
+        "> state caret=- first=A shown=[A,B,C] order=[A,B,C]",
+        "> select C3 = 1",
+        "TVN_SELCHANGING action=0 old=- new=C3",
+        "TVN_ITEMEXPANDING action=2 item=C",
+        "TVN_ITEMEXPANDED action=2 item=C",
+        "TVN_SELCHANGED action=0 old=- new=C3",
+        "> state caret=C3 first=C1 shown=[C1,C2,C3] order=[A,B,C,C1,C2,C3]",
+        "> clickbutton C = 0",  // scrolled out of view
+        "> toggle C = 1",
+        "> state caret=C first=A shown=[A,B,C] order=[A,B,C]",
+        // Already collapsed: 0, and the children go all the same.
+        "> collapsereset C = 0",
+        "TVN_DELETEITEM item=C1",
+        "TVN_DELETEITEM item=C2",
+        "TVN_DELETEITEM item=C3",
+        "> state caret=C first=A shown=[A,B,C] order=[A,B,C]",
+    };
+    EXPECT_EQ(expanding, expected);
+}
+
 TEST(ComboBox, MessagesNeverNotifyAndAnIndexOutOfRangeKeepsTheSelection) {
     AFX_SCENARIO_STEP steps[] = {
         {SCN_COMBO_ADD, "a", NULL, 0},       {SCN_COMBO_ADD, "b", NULL, 0},       {SCN_COMBO_ADD, "c", NULL, 0},
