@@ -89,10 +89,19 @@ int ScanTwoDigits(const char* p, const char* pEnd) {
 
 char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
+bool IsLetter(char c) { return FoldCase(c) >= 'A' && FoldCase(c) <= 'Z'; }
+
 // First occurrence of the pattern wholly inside [p, pEnd); bNoCase folds ASCII letters.
 const char* FindInRange(const char* p, const char* pEnd, const char* pszPattern, size_t cchPattern, bool bNoCase) {
     if (cchPattern == 0) return p;
-    for (; static_cast<size_t>(pEnd - p) >= cchPattern; ++p) {
+    const char cFirst = pszPattern[0];
+    const bool bExactFirst = !bNoCase || !IsLetter(cFirst);
+    while (static_cast<size_t>(pEnd - p) >= cchPattern) {
+        if (bExactFirst) {
+            // The keys begin with "[" and the patterns with a capital: rare enough to skip to.
+            p = static_cast<const char*>(std::memchr(p, cFirst, static_cast<size_t>(pEnd - p) - cchPattern + 1));
+            if (!p) return nullptr;
+        }
         size_t i = 0;
         if (bNoCase) {
             while (i < cchPattern && FoldCase(p[i]) == FoldCase(pszPattern[i])) ++i;
@@ -100,19 +109,27 @@ const char* FindInRange(const char* p, const char* pEnd, const char* pszPattern,
             while (i < cchPattern && p[i] == pszPattern[i]) ++i;
         }
         if (i == cchPattern) return p;
+        ++p;
     }
     return nullptr;
 }
 
-// Calls fn(pLine, pLineEnd) for each line of a zero-terminated text that holds
-// no ";", lines split at any of pszBreaks (runs of them count as one break),
-// until fn returns true. Returns whether one did.
+// Calls fn(pLine, pLineEnd, pHit) for the first occurrence of the pattern on
+// each line of a zero-terminated text that holds no ";", lines split at any
+// of pszBreaks, until fn returns true; returns whether one did. It looks for
+// the pattern first and at its line afterwards, as headers are rare.
 template <class Fn>
-bool ScanUncommentedLines(const char* pszText, const char* pszBreaks, Fn fn) {
-    for (const char* p = pszText; *(p += std::strspn(p, pszBreaks));) {
-        const char* pLine = p;
-        p += std::strcspn(p, pszBreaks);
-        if (!std::memchr(pLine, ';', static_cast<size_t>(p - pLine)) && fn(pLine, p)) return true;
+bool ScanUncommentedLines(const char* pszText, const char* pszBreaks, const char* pszPattern, bool bNoCase, Fn fn) {
+    const size_t cchPattern = std::strlen(pszPattern);
+    // A pattern with a break in it lies on no line; an empty one is never built.
+    if (cchPattern == 0 || pszPattern[std::strcspn(pszPattern, pszBreaks)] != '\0') return false;
+    const char* const pEnd = pszText + std::strlen(pszText);
+    for (const char* p = pszText; const char* pHit = FindInRange(p, pEnd, pszPattern, cchPattern, bNoCase);) {
+        const char* pLine = pHit;
+        while (pLine > pszText && !std::strchr(pszBreaks, pLine[-1])) --pLine;
+        const char* pLineEnd = pHit + cchPattern + std::strcspn(pHit + cchPattern, pszBreaks);
+        if (!std::memchr(pLine, ';', static_cast<size_t>(pLineEnd - pLine)) && fn(pLine, pLineEnd, pHit)) return true;
+        p = pLineEnd;
     }
     return false;
 }
@@ -468,6 +485,8 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
             const char* pTextEnd = m_pText + m_dwLength;
             const char* pCrLf = FindInRange(pAfter, pTextEnd, kCrLf, 2, false);
             dwTo = pCrLf ? static_cast<DWORD>(pCrLf + 2 - m_pText) : m_dwLength;
+            // The store writes every value at every save: an unchanged line costs no rewrite.
+            if (dwTo - dwFrom == cchLine && std::memcmp(m_pText + dwFrom, szLine, cchLine) == 0) return 0;
         } else {
             dwFrom = dwTo = m_dwSectionEnd;  // new value: just before the next section's "["
         }
@@ -479,10 +498,10 @@ int CRegScript::TemplateSectionExists(int nIndex) {
     if (!m_pText) return 0;
     char szPattern[32];
     FormatHeaderPattern(nIndex, szPattern, sizeof szPattern);
-    const size_t cchPattern = std::strlen(szPattern);
-    return ScanUncommentedLines(m_pText, "\r\n", [&](const char* pLine, const char* pLineEnd) {
-        return FindInRange(pLine, pLineEnd, szPattern, cchPattern, false) != nullptr;
-    }) ? 1 : 0;
+    return ScanUncommentedLines(m_pText, "\r\n", szPattern, false,
+                                [](const char*, const char*, const char*) { return true; })
+               ? 1
+               : 0;
 }
 
 int CRegScript::AppendTemplateSection(int nIndex) {
@@ -523,11 +542,9 @@ int CRegScript::ListTemplateSections(WORD& wMask) {
     wMask = 0;
     if (!m_pText) return 0;
     const size_t cchKey = std::strlen(m_szSectionKey);
-    ScanUncommentedLines(m_pText, "\n", [&](const char* pLine, const char* pLineEnd) {
-        if (const char* pKey = FindInRange(pLine, pLineEnd, m_szSectionKey, cchKey, true)) {
-            const int nIndex = ScanTwoDigits(pKey + cchKey, pLineEnd);
-            if (nIndex >= 0 && nIndex < TEMPLATE_COUNT) wMask = static_cast<WORD>(wMask | (1u << nIndex));
-        }
+    ScanUncommentedLines(m_pText, "\n", m_szSectionKey, true, [&](const char*, const char* pLineEnd, const char* pKey) {
+        const int nIndex = ScanTwoDigits(pKey + cchKey, pLineEnd);
+        if (nIndex >= 0 && nIndex < TEMPLATE_COUNT) wMask = static_cast<WORD>(wMask | (1u << nIndex));
         return false;
     });
     return 0;

@@ -263,6 +263,12 @@ TEST_F(RegScriptTest, WriteValueRewritesOneLineInPlaceAndKeepsEverythingElse) {
     EXPECT_EQ(m_file.Get(), expected);
     EXPECT_EQ(ReadString(0, "AOSettings 1"), text);
     ExpectInStep();
+
+    // The same value again leaves the file alone.
+    const unsigned nWrites = AfxCallCount(AFX_FAULT_WRITE);
+    EXPECT_EQ(m_doc.WriteValue(0, "AOSettings 1", REG_SZ, text, 30), 0);
+    EXPECT_EQ(AfxCallCount(AFX_FAULT_WRITE), nWrites);
+    EXPECT_EQ(m_file.Get(), expected);
 }
 
 TEST_F(RegScriptTest, WriteValueFormatsEachType) {
