@@ -82,6 +82,7 @@ public:
     // *pError describe a failure. shareCompat and shareExclusive share the file
     // with no other opener in any process; shareDenyNone shares it with other
     // shareDenyNone openers. shareDenyWrite and shareDenyRead are not offered.
+    // Child processes never inherit the file, as if modeNoInherit were given.
     virtual BOOL Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
     virtual void Close();
     // Closes ignoring errors; for clean-up paths that must not throw.
