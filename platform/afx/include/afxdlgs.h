@@ -1,0 +1,3 @@
+#pragma once
+// Dialog classes. CDialog itself is declared with the other window classes.
+#include "afxwin.h"
