@@ -1,0 +1,16 @@
+#pragma once
+// The operating-system side of CFile, one implementation per platform. Every
+// call returns 0 or a Win32 error code and never throws; CFile turns the codes
+// into exceptions.
+#include "afx_types.h"
+
+DWORD AfxOsOpen(LPCSTR lpszFileName, UINT nOpenFlags, UINT_PTR* phFile);
+DWORD AfxOsClose(UINT_PTR hFile);
+DWORD AfxOsGetLength(UINT_PTR hFile, DWORD* pdwLength);
+DWORD AfxOsSeek(UINT_PTR hFile, LONG lOff, UINT nFrom, DWORD* pdwNewPos);
+// Read and write move every byte asked for; a read stops early only at the end
+// of the file.
+DWORD AfxOsRead(UINT_PTR hFile, void* lpBuf, UINT nCount, UINT* pnRead);
+DWORD AfxOsWrite(UINT_PTR hFile, const void* lpBuf, UINT nCount);
+// Ends the file at the current position.
+DWORD AfxOsSetEndOfFile(UINT_PTR hFile);

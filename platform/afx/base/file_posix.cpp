@@ -1,0 +1,171 @@
+// CFile over POSIX descriptors. The Win32 share modes become flock() locks:
+// they belong to the open file description, so a second open of the same file
+// conflicts whether it comes from this process or another one. Every opener in
+// this system goes through CFile, so advisory locks are enough.
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "afx.h"
+#include "afx_file_os.h"
+
+namespace {
+
+DWORD OsError(int nErrno, DWORD dwIoError) {
+    switch (nErrno) {
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+    case ELOOP:
+        return ERROR_PATH_NOT_FOUND;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case EWOULDBLOCK:
+        return ERROR_SHARING_VIOLATION;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return ERROR_DISK_FULL;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return dwIoError;
+    }
+}
+
+int Fd(UINT_PTR hFile) { return static_cast<int>(hFile); }
+
+// Win32 tells a missing file (2) from a missing folder on the way to it (3).
+DWORD MissingFileError(LPCSTR lpszFileName) {
+    const char* pszSlash = std::strrchr(lpszFileName, '/');
+    if (!pszSlash || pszSlash == lpszFileName) return ERROR_FILE_NOT_FOUND;
+    std::string folder(lpszFileName, static_cast<size_t>(pszSlash - lpszFileName));
+    struct stat st;
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
+DWORD AfxOsOpen(LPCSTR lpszFileName, UINT nOpenFlags, UINT_PTR* phFile) {
+    int nAccess;
+    switch (nOpenFlags & 0x3) {
+    case CFile::modeRead: nAccess = O_RDONLY; break;
+    case CFile::modeWrite: nAccess = O_WRONLY; break;
+    case CFile::modeReadWrite: nAccess = O_RDWR; break;
+    default: return ERROR_INVALID_PARAMETER;
+    }
+    int nLock;
+    switch (nOpenFlags & 0x70) {
+    case CFile::shareCompat:
+    case CFile::shareExclusive: nLock = LOCK_EX; break;
+    case CFile::shareDenyNone: nLock = LOCK_SH; break;
+    default: return ERROR_INVALID_PARAMETER;
+    }
+    // Truncation waits until the lock is held: it must not hit another opener's file.
+    int nFlags = nAccess | O_CLOEXEC | ((nOpenFlags & CFile::modeCreate) ? O_CREAT : 0);
+    int fd;
+    do fd = open(lpszFileName, nFlags, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno == ENOENT ? MissingFileError(lpszFileName) : OsError(errno, ERROR_OPEN_FAILED);
+
+    DWORD dwError = ERROR_SUCCESS;
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        dwError = OsError(errno, ERROR_OPEN_FAILED);
+    } else if (S_ISDIR(st.st_mode)) {
+        dwError = ERROR_ACCESS_DENIED;  // as CreateFile on a directory
+    } else {
+        int rc;
+        do rc = flock(fd, nLock | LOCK_NB);
+        while (rc != 0 && errno == EINTR);
+        if (rc != 0) dwError = OsError(errno, ERROR_SHARING_VIOLATION);
+    }
+    if (dwError == ERROR_SUCCESS && (nOpenFlags & CFile::modeCreate) && !(nOpenFlags & CFile::modeNoTruncate) &&
+        ftruncate(fd, 0) != 0)
+        dwError = OsError(errno, ERROR_WRITE_FAULT);
+    if (dwError != ERROR_SUCCESS) {
+        close(fd);
+        return dwError;
+    }
+    *phFile = static_cast<UINT_PTR>(fd);
+    return ERROR_SUCCESS;
+}
+
+DWORD AfxOsClose(UINT_PTR hFile) {
+    // Linux frees the descriptor even when close() reports EINTR: no retry.
+    return close(Fd(hFile)) == 0 || errno == EINTR ? ERROR_SUCCESS : OsError(errno, ERROR_IO_DEVICE);
+}
+
+DWORD AfxOsGetLength(UINT_PTR hFile, DWORD* pdwLength) {
+    struct stat st;
+    if (fstat(Fd(hFile), &st) != 0) return OsError(errno, ERROR_READ_FAULT);
+    if (st.st_size > static_cast<off_t>(0xFFFFFFFFu)) return ERROR_INVALID_PARAMETER;  // beyond 32-bit lengths
+    *pdwLength = static_cast<DWORD>(st.st_size);
+    return ERROR_SUCCESS;
+}
+
+DWORD AfxOsSeek(UINT_PTR hFile, LONG lOff, UINT nFrom, DWORD* pdwNewPos) {
+    int nWhence;
+    switch (nFrom) {
+    case CFile::begin: nWhence = SEEK_SET; break;
+    case CFile::current: nWhence = SEEK_CUR; break;
+    case CFile::end: nWhence = SEEK_END; break;
+    default: return ERROR_INVALID_PARAMETER;
+    }
+    off_t pos = lseek(Fd(hFile), static_cast<off_t>(lOff), nWhence);
+    if (pos < 0) return errno == EINVAL ? ERROR_NEGATIVE_SEEK : OsError(errno, ERROR_IO_DEVICE);
+    if (pos > static_cast<off_t>(0xFFFFFFFFu)) return ERROR_INVALID_PARAMETER;
+    *pdwNewPos = static_cast<DWORD>(pos);
+    return ERROR_SUCCESS;
+}
+
+DWORD AfxOsRead(UINT_PTR hFile, void* lpBuf, UINT nCount, UINT* pnRead) {
+    UINT nDone = 0;
+    while (nDone < nCount) {
+        ssize_t n = read(Fd(hFile), static_cast<char*>(lpBuf) + nDone, nCount - nDone);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return OsError(errno, ERROR_READ_FAULT);
+        }
+        if (n == 0) break;
+        nDone += static_cast<UINT>(n);
+    }
+    *pnRead = nDone;
+    return ERROR_SUCCESS;
+}
+
+DWORD AfxOsWrite(UINT_PTR hFile, const void* lpBuf, UINT nCount) {
+    UINT nDone = 0;
+    while (nDone < nCount) {
+        ssize_t n = write(Fd(hFile), static_cast<const char*>(lpBuf) + nDone, nCount - nDone);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return OsError(errno, ERROR_WRITE_FAULT);
+        }
+        if (n == 0) return ERROR_DISK_FULL;
+        nDone += static_cast<UINT>(n);
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD AfxOsSetEndOfFile(UINT_PTR hFile) {
+    off_t pos = lseek(Fd(hFile), 0, SEEK_CUR);
+    if (pos < 0 || ftruncate(Fd(hFile), pos) != 0) return OsError(errno, ERROR_WRITE_FAULT);
+    return ERROR_SUCCESS;
+}

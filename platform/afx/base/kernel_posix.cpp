@@ -1,0 +1,71 @@
+// The kernel services of afx_types.h for hosts without them: the thread's last
+// error and the page allocator.
+//
+// Blocks are exactly as long as asked for rather than rounded up to pages, so
+// that AddressSanitizer sees a run past the end of a block; callers must not
+// rely on the slack that real pages would give them.
+#include <cstdlib>
+#include <mutex>
+#include <unordered_set>
+
+#include "afx_fault_internal.h"
+#include "afx_types.h"
+
+namespace {
+
+thread_local DWORD t_dwLastError = ERROR_SUCCESS;
+
+std::mutex g_blockLock;
+std::unordered_set<void*>& Blocks() {
+    static std::unordered_set<void*> blocks;
+    return blocks;
+}
+
+}  // namespace
+
+extern "C" DWORD GetLastError(void) { return t_dwLastError; }
+
+extern "C" void SetLastError(DWORD dwErrCode) { t_dwLastError = dwErrCode; }
+
+// Only the fresh committed read-write blocks that the configuration library
+// asks for; reserving address ranges or placing blocks is not offered.
+extern "C" LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect) {
+    DWORD dwError = ERROR_SUCCESS;
+    if (lpAddress != nullptr) {
+        dwError = ERROR_INVALID_ADDRESS;
+    } else if (dwSize == 0 || !(flAllocationType & MEM_COMMIT) ||
+               (flAllocationType & ~static_cast<DWORD>(MEM_COMMIT | MEM_RESERVE)) || flProtect != PAGE_READWRITE) {
+        dwError = ERROR_INVALID_PARAMETER;
+    } else if (AfxFaultFires(AFX_FAULT_PAGE_ALLOC, &dwError, nullptr)) {
+        // the injected error stands
+    } else if (void* p = std::calloc(1, dwSize)) {
+        std::lock_guard<std::mutex> hold(g_blockLock);
+        Blocks().insert(p);
+        return p;
+    } else {
+        dwError = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    SetLastError(dwError);
+    return nullptr;
+}
+
+extern "C" BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType) {
+    DWORD dwError = ERROR_SUCCESS;
+    if (dwFreeType != MEM_RELEASE || dwSize != 0) {
+        dwError = ERROR_INVALID_PARAMETER;
+    } else {
+        std::lock_guard<std::mutex> hold(g_blockLock);
+        if (Blocks().erase(lpAddress) == 0) dwError = ERROR_INVALID_ADDRESS;
+    }
+    if (dwError != ERROR_SUCCESS) {
+        SetLastError(dwError);
+        return FALSE;
+    }
+    std::free(lpAddress);
+    return TRUE;
+}
+
+size_t AfxLivePageBlocks() {
+    std::lock_guard<std::mutex> hold(g_blockLock);
+    return Blocks().size();
+}

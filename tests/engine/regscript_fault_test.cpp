@@ -1,0 +1,119 @@
+// Every file primitive failing in turn, at every call, inside every writing
+// operation: the script on disk must be what it was, the failure must reach
+// the caller, and the document must go on working.
+#include "regscript.h"
+
+#include <afx_fault.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "script_file.h"
+
+namespace {
+
+const std::string kScript = "REGEDIT4\r\n\r\n" + Header(0) + "\r\n\"SwitchID\"=dword:00000000\r\n" +
+                            "\"AOSettings 0\"=\"     0    10   -10     0     0\"\r\n\r\n" + Header(1) +
+                            "\r\n\"SwitchID\"=dword:1\r\n";
+
+DWORD Dword(DWORD v) { return v; }
+
+struct Operation {
+    const char* name;
+    std::function<int(CRegScript&)> run;
+} kOperations[] = {
+    {"rewrite shorter", [](CRegScript& d) { DWORD v = Dword(2); return d.WriteValue(0, "SwitchID", REG_DWORD, &v, 4); }},
+    {"rewrite longer",
+     [](CRegScript& d) { return d.WriteValue(0, "AOSettings 0", REG_SZ, "     0     5     0    20     4 ", 31); }},
+    {"new value mid-file", [](CRegScript& d) { DWORD v = Dword(7); return d.WriteValue(0, "Extra", REG_DWORD, &v, 4); }},
+    {"absent template", [](CRegScript& d) { return d.WriteValue(5, "Blob", REG_BINARY, "\x01\x02", 2); }},
+    {"append header", [](CRegScript& d) { return d.AppendTemplateSection(2); }},
+    {"delete middle", [](CRegScript& d) { return d.DeleteTemplateSection(0); }},
+    {"delete last", [](CRegScript& d) { return d.DeleteTemplateSection(1); }},
+};
+
+const AfxFaultPoint kFilePoints[] = {AFX_FAULT_LENGTH, AFX_FAULT_SEEK, AFX_FAULT_READ, AFX_FAULT_WRITE,
+                                     AFX_FAULT_SET_LENGTH};
+
+TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
+    unsigned nInjected[AFX_FAULT_POINT_COUNT] = {};
+    for (const Operation& op : kOperations) {
+        SCOPED_TRACE(op.name);
+        ScriptFile file;
+
+        // A clean run gives the result to compare with and the calls to fail.
+        file.Put(kScript);
+        AfxResetFaults();
+        std::string expected;
+        unsigned nCalls[AFX_FAULT_POINT_COUNT] = {};
+        {
+            CRegScript doc;
+            ASSERT_EQ(doc.Open(file.Path()), 0u);
+            unsigned nBase[AFX_FAULT_POINT_COUNT];
+            for (AfxFaultPoint pt : kFilePoints) nBase[pt] = AfxCallCount(pt);
+            ASSERT_EQ(op.run(doc), 0);
+            for (AfxFaultPoint pt : kFilePoints) nCalls[pt] = AfxCallCount(pt) - nBase[pt];
+            expected = file.Get();
+        }
+        ASSERT_NE(expected, kScript);
+
+        for (AfxFaultPoint pt : kFilePoints) {
+            for (unsigned nCall = 1; nCall <= nCalls[pt]; ++nCall) {
+                for (UINT cbPartial : {0u, 7u}) {
+                    if (cbPartial && pt != AFX_FAULT_WRITE) continue;
+                    SCOPED_TRACE(testing::Message() << "point " << pt << " call " << nCall << " partial " << cbPartial);
+                    file.Put(kScript);
+                    AfxResetFaults();
+                    CRegScript doc;
+                    ASSERT_EQ(doc.Open(file.Path()), 0u);
+                    AfxFailCall(pt, nCall, ERROR_DISK_FULL, cbPartial);
+                    try {
+                        op.run(doc);
+                        ADD_FAILURE() << "the failure did not reach the caller";
+                    } catch (CFileException* e) {
+                        EXPECT_EQ(e->m_lOsError, ERROR_DISK_FULL);
+                        EXPECT_EQ(e->m_cause, CFileException::diskFull);
+                        e->Delete();
+                    }
+                    EXPECT_EQ(file.Get(), kScript);
+                    ASSERT_NE(doc.m_pText, nullptr);
+                    EXPECT_EQ(std::string(doc.m_pText, doc.m_dwLength), kScript);
+                    EXPECT_EQ(AfxLivePageBlocks(), 1u);
+                    EXPECT_EQ(op.run(doc), 0);  // and it can be done again
+                    EXPECT_EQ(file.Get(), expected);
+                    ++nInjected[pt];
+                }
+            }
+        }
+    }
+    for (AfxFaultPoint pt : kFilePoints) EXPECT_GT(nInjected[pt], 0u) << "point " << pt << " never failed";
+    AfxResetFaults();
+}
+
+TEST(RegScriptFaults, ADocumentThatCannotUndoGivesUpItsText) {
+    ScriptFile file;
+    file.Put(kScript);
+    AfxResetFaults();
+    CRegScript doc;
+    ASSERT_EQ(doc.Open(file.Path()), 0u);
+    AfxFailCall(AFX_FAULT_WRITE, 1, ERROR_IO_DEVICE);
+    AfxFailCall(AFX_FAULT_SEEK, 2, ERROR_IO_DEVICE);  // the undo's seek
+    try {
+        doc.DeleteTemplateSection(0);
+        ADD_FAILURE() << "no exception";
+    } catch (CFileException* e) {
+        EXPECT_EQ(e->m_cause, CFileException::hardIO);
+        e->Delete();
+    }
+    // The file may be anything now; the document must not edit it from a text it no longer matches.
+    EXPECT_EQ(doc.m_pText, nullptr);
+    DWORD v = 1;
+    EXPECT_EQ(doc.WriteValue(0, "SwitchID", REG_DWORD, &v, 4), 1);
+    EXPECT_EQ(doc.AppendTemplateSection(3), 1);
+    EXPECT_EQ(doc.Close(), 0);
+    EXPECT_EQ(AfxLivePageBlocks(), 0u);
+    AfxResetFaults();
+}
+
+}  // namespace
