@@ -423,6 +423,12 @@ int CRegScript::FindTemplateSection(int nIndex, DWORD& dwStart, DWORD& dwEnd) {
     const size_t cchKey = std::strlen(m_szSectionKey);
     const DWORD dwBack = cchKey > kTemplateChars ? static_cast<DWORD>(cchKey - kTemplateChars) : 0;
     dwStart = dwFound > dwBack ? dwFound - dwBack : 0;
+    // Nor can it begin before the line holding the pattern: a pattern quoted
+    // without the key (in a comment, say) must not pull the lines above it,
+    // another template's values among them, into this section.
+    DWORD dwLine = dwFound;
+    while (dwLine > dwStart && m_pText[dwLine - 1] != '\n' && m_pText[dwLine - 1] != '\r') --dwLine;
+    dwStart = dwLine;
     return 0;
 }
 

@@ -171,6 +171,16 @@ TEST_F(RegScriptTest, FindTemplateSectionNeverStartsBeforeTheText) {
     EXPECT_EQ(ReadString(2, "SwitchID"), "<unread>");  // a dword, not a string
 }
 
+TEST_F(RegScriptTest, APatternQuotedWithoutTheKeyNeverReachesTheLinesAbove) {
+    // The first occurrence is a comment's; the section it opens is that line
+    // up to the real header, so a cut leaves template 0 whole.
+    const std::string real = Header(3) + "\r\n\"SwitchID\"=dword:3\r\n";
+    OpenOn(kPreamble + kT0 + "; moved to Template3]\r\n" + real + kT1);
+    EXPECT_EQ(m_doc.DeleteTemplateSection(3), 0);
+    EXPECT_EQ(m_file.Get(), kPreamble + kT0 + real + kT1);
+    ExpectInStep();
+}
+
 TEST_F(RegScriptTest, ListTemplateSectionsReadsTwoCharactersAfterTheKey) {
     const std::string key = "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template";
     OpenOn(key + "12]\r\n" + key + "3]\r\n" + key + "16]\r\n" + key + "-1]\r\n" + key + "X]\r\n" + key +
