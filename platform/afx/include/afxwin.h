@@ -5,6 +5,7 @@
 // library's; the classes sit on the Win32 window manager (afx_winuser.h),
 // whichever backend supplies it.
 #include <cstddef>
+#include "afx.h"
 #include "afx_winuser.h"
 #include "afxstr.h"
 
@@ -47,6 +48,10 @@ void AfxThunkVoid(CCmdTarget* p, WPARAM, LPARAM, LRESULT*) {
     (AFX_HANDLER_OBJECT(pfn, p)->*pfn)();
 }
 template <auto pfn>
+void AfxThunkCommandRange(CCmdTarget* p, WPARAM wParam, LPARAM, LRESULT*) {
+    (AFX_HANDLER_OBJECT(pfn, p)->*pfn)((UINT)LOWORD(wParam));
+}
+template <auto pfn>
 void AfxThunkNotify(CCmdTarget* p, WPARAM, LPARAM lParam, LRESULT* pResult) {
     (AFX_HANDLER_OBJECT(pfn, p)->*pfn)(reinterpret_cast<NMHDR*>(lParam), pResult);
 }
@@ -78,6 +83,9 @@ protected:                                           \
     {WM_COMMAND, CN_COMMAND, (WORD)(id), (WORD)(id), &AfxThunkVoid<&ThisClass::memberFxn>},
 #define ON_CONTROL(wNotifyCode, id, memberFxn) \
     {WM_COMMAND, (WORD)(wNotifyCode), (WORD)(id), (WORD)(id), &AfxThunkVoid<&ThisClass::memberFxn>},
+// One handler for a run of controls; it is given the control's identifier.
+#define ON_CONTROL_RANGE(wNotifyCode, id, idLast, memberFxn) \
+    {WM_COMMAND, (WORD)(wNotifyCode), (WORD)(id), (WORD)(idLast), &AfxThunkCommandRange<&ThisClass::memberFxn>},
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 #define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
 #define ON_NOTIFY(wNotifyCode, id, memberFxn) \

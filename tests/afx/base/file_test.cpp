@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,6 +107,21 @@ TEST_F(FileTest, ExclusiveOpenRefusesEveryOtherOpener) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(first.Open(m_path.c_str(), kExclusive));
     for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+}
+
+TEST_F(FileTest, BackslashesSeparateFoldersAsOnWindows) {
+    ASSERT_EQ(mkdir((m_dir + "/sub").c_str(), 0777), 0);
+    m_path = m_dir + "/sub/script.reg";
+    Put("x");
+    std::string path = m_dir + "\\sub\\script.reg";
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), kExclusive));
+    EXPECT_STREQ(file.m_strFileName, path.c_str());  // the name as the caller gave it
+    EXPECT_EQ(file.GetLength(), 1u);
+    file.Close();
+    CFileException error;
+    EXPECT_FALSE(file.Open((m_dir + "\\none\\script.reg").c_str(), kExclusive, &error));
+    EXPECT_EQ(error.m_lOsError, static_cast<LONG>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(FileTest, PrimitivesWorkOnTheOpenFile) {
