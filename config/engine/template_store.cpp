@@ -1,7 +1,6 @@
 // The template store: the main dialog's table of 16 templates, the tree that
 // lists them, and the registry script they come from and go to. Each load,
 // save, removal and listing opens the script on its own and closes it again.
-#include <cstdio>
 #include <cstring>
 
 #include "regscript.h"
@@ -10,7 +9,7 @@
 
 namespace {
 
-const char kSwitchIdValue[] = "SwitchID";
+// A channel text longer than this does not load: the channel keeps its default.
 const int kChannelTextChars = 255;
 
 // The setting of a channel that a template lacks: -10..10 V.
@@ -136,7 +135,7 @@ BOOL CTemplateDlg::LoadTemplate(TemplateEntry& entry, int nIndex) {
         }
         // Only a dword counts: anything else would be copied in as raw bytes.
         DWORD dwSwitchID = 0, dwType = 0, dwSize = 0;
-        if (script.ReadValue(nIndex, kSwitchIdValue, &dwType, &dwSwitchID, sizeof dwSwitchID, &dwSize) != 0 ||
+        if (script.ReadValue(nIndex, VALUE_SWITCH_ID_A, &dwType, &dwSwitchID, sizeof dwSwitchID, &dwSize) != 0 ||
             dwType != REG_DWORD) {
             script.Close();
             return FALSE;  // no SwitchID, no template
@@ -169,7 +168,7 @@ BOOL CTemplateDlg::SaveTemplate(const TemplateEntry& entry, int nIndex) {
         if (!OpenScript(script)) return FALSE;
         BOOL bWritten = !script.TemplateSectionExists(nIndex) ? script.AppendTemplateSection(nIndex) == 0 : TRUE;
         bWritten = bWritten &&
-                   script.WriteValue(nIndex, kSwitchIdValue, REG_DWORD, &entry.SwitchID, sizeof entry.SwitchID) == 0;
+                   script.WriteValue(nIndex, VALUE_SWITCH_ID_A, REG_DWORD, &entry.SwitchID, sizeof entry.SwitchID) == 0;
         char szName[16];
         char szText[64];
         for (int i = 0; bWritten && i < AO_CHANNEL_COUNT; ++i) {

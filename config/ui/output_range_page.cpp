@@ -6,6 +6,11 @@
 
 namespace {
 
+// The boxes' items, index by index; kVoltageChoices and kCurrentChoices say
+// what each stands for.
+const char* const kVoltageRanges[] = {"  0 ~ 5V", "  0 ~ 10V", " -5 ~ 5V", "-10 ~ 10V"};
+const char* const kCurrentRanges[] = {" ", "  4 ~ 20mA", "  0 ~ 20mA"};
+
 // One item of a box: the channel's range it stands for, and the item of the
 // channel's other box that goes with it (-1: that box stays as it is).
 struct RangeChoice {
@@ -50,9 +55,6 @@ bool Matches(float fValue, double dTarget) { return std::fabs(static_cast<double
 
 }  // namespace
 
-const char* const COutputRangePage::s_aszVoltageRanges[4] = {"  0 ~ 5V", "  0 ~ 10V", " -5 ~ 5V", "-10 ~ 10V"};
-const char* const COutputRangePage::s_aszCurrentRanges[3] = {" ", "  4 ~ 20mA", "  0 ~ 20mA"};
-
 BEGIN_MESSAGE_MAP(COutputRangePage, CSelfOwnedDialog)
     ON_CONTROL_RANGE(CBN_SELCHANGE, IDC_VOLTAGE_RANGE0, IDC_VOLTAGE_RANGE3, OnVoltageRangeChange)
     ON_CONTROL_RANGE(CBN_SELCHANGE, IDC_CURRENT_RANGE0, IDC_CURRENT_RANGE3, OnCurrentRangeChange)
@@ -75,9 +77,9 @@ BOOL COutputRangePage::OnInitDialog() {
     CDialog::OnInitDialog();
     m_bInitialising = true;
     for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
-        for (const char* pszItem : s_aszVoltageRanges) m_voltageRange[i].AddString(pszItem);
+        for (const char* pszItem : kVoltageRanges) m_voltageRange[i].AddString(pszItem);
         m_voltageRange[i].SetCurSel(3);
-        for (const char* pszItem : s_aszCurrentRanges) m_currentRange[i].AddString(pszItem);
+        for (const char* pszItem : kCurrentRanges) m_currentRange[i].AddString(pszItem);
         m_currentRange[i].SetCurSel(0);
     }
     ShowChannelRanges();

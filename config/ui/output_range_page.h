@@ -20,10 +20,6 @@ public:
     // not offer leaves a channel's boxes as they were.
     void ShowChannelRanges();
 
-    // The items of the boxes, index by index.
-    static const char* const s_aszVoltageRanges[4];
-    static const char* const s_aszCurrentRanges[3];
-
     CTemplateDlg* m_pOwner;
     AoChannelSetting* m_pChannels[AO_CHANNEL_COUNT];
     bool m_bInitialising;
