@@ -60,10 +60,12 @@ void AfxThunkMessage(CCmdTarget* p, WPARAM wParam, LPARAM lParam, LRESULT* pResu
     *pResult = (AFX_HANDLER_OBJECT(pfn, p)->*pfn)(wParam, lParam);
 }
 
+// Every class with a map derives from CCmdTarget, so the declaration is an
+// override, which keeps classes that mark their overrides consistent.
 #define DECLARE_MESSAGE_MAP()                        \
 protected:                                           \
     static const AFX_MSGMAP* GetThisMessageMap();    \
-    virtual const AFX_MSGMAP* GetMessageMap() const;
+    const AFX_MSGMAP* GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                        \
     const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
