@@ -4,13 +4,10 @@
 
 #include <cmath>
 
+#include "registers.h"
 #include "settings_text.h"
 
 namespace {
-
-// Register offset of the board-ID switch from BaseAddress.
-const DWORD SWITCH_ID = 20;
-const BYTE SWITCH_ID_BITS = 0x0F;
 
 // Sub-key name buffers, in UTF-16 units with the terminator.
 const DWORD DEVICE_ENTRY_NAME_UNITS = 32;
@@ -64,8 +61,8 @@ void WriteTextValue(HKEY key, LPCWSTR name, const WCHAR* text, DWORD bytes) {
 // register lies inside the board's window: a board without a window (or with
 // one too short) has no port there to read.
 DWORD ReadSwitchID(const DeviceContext* pDevice) {
-    if (pDevice->SubsystemID < SWITCH_SUBSYSTEM_ID_MIN || pDevice->IoPortCount <= SWITCH_ID) return 0;
-    return __inbyte(static_cast<USHORT>(pDevice->BaseAddress + SWITCH_ID)) & SWITCH_ID_BITS;
+    if (pDevice->SubsystemID < SWITCH_SUBSYSTEM_ID_MIN || !WindowHolds(pDevice, SWITCH_ID, sizeof(BYTE))) return 0;
+    return ReadPortByte(BoardPort(pDevice, SWITCH_ID)) & SWITCH_ID_MASK;
 }
 
 // Copies the first `count` channels into the context in one hold of Lock, so

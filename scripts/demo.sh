@@ -1,35 +1,63 @@
 #!/usr/bin/env bash
-# The main job: builds the project into build/ and starts two boards on the
-# simulated target from the example registry script, one of them with its
-# board-ID switch set to 2. It then changes a template and starts the same
-# boards again on the same registry: a restart, in which each board keeps its
-# device number and the settings it published, and the requests in
-# tools/aoc-sim/examples/requests.txt program ranges and write outputs: the run
-# ends with what each board drives.
+# The main job, the whole system end to end: builds the project into build/,
+# makes an image folder holding the board's registry script, configures two
+# setting templates in it with pci6406cfg (which works the configuration
+# library's own dialog), builds the target's registry from the script with
+# aoc-sim and starts two boards, one without a board-ID switch and one with
+# its switch at 3; the requests in tools/pci6406cfg/examples/requests.txt open
+# them and write their outputs, and the run ends with what each board drives.
+# Then a template changes and the target restarts on the same registry: the
+# two published boards keep their settings, while a board new to the target
+# takes the changed template.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target aoc-sim >/dev/null
+cmake --build "$build" -j"$(nproc)" --target aoc-sim pci6406cfg >/dev/null
 
 work="$build/demo"
-mkdir -p "$work"
+rm -rf "$work"
+image="$work/image"
+folder="$image/Public/Quorvex/Device_Drivers/PCI6406"
+mkdir -p "$folder"
+cp "$root/tools/pci6406cfg/examples/PCI6406.reg" "$folder/"
+script="$folder/PCI6406.reg"
 registry="$work/target.reg"
-rm -f "$registry"
-script="$root/tools/aoc-sim/examples/PCI6406.reg"
-requests="$root/tools/aoc-sim/examples/requests.txt"
+requests="$root/tools/pci6406cfg/examples/requests.txt"
 sim="$build/tools/aoc-sim/aoc-sim"
-boards=(--board slot=3 --board slot=4,switch=2)
+boards=(--board slot=3 --board slot=4,switch=3)
 
-printf '=== first start: empty registry, templates from %s\n' "${script#"$root"/}"
-"$sim" --registry "$registry" --import "$script" "${boards[@]}"
+cfg() {
+  local shown="" arg
+  for arg in "$@"; do
+    if [[ $arg == *" "* ]]; then shown+=" \"$arg\""; else shown+=" $arg"; fi
+  done
+  printf '$ pci6406cfg --root %s%s\n' "${image#"$root"/}" "$shown"
+  "$build/tools/pci6406cfg/pci6406cfg" --root "$image" "$@"
+}
 
-# The configuration library changes Template0's channel 0 to 4..20 mA.
-changed="$work/PCI6406-changed.reg"
-sed 's/^"AOSettings 0"="     0    10   -10     0     0"/"AOSettings 0"="     0     5     0    20     4"/' \
-  "$script" >"$changed"
-printf '\n=== restart on the same registry, after Template0 changed, then requests from %s\n' \
+printf '=== the image folder %s, its registry script from %s\n' "${image#"$root"/}" \
+  "tools/pci6406cfg/examples/PCI6406.reg"
+# Template0, BoardID 0: boards without a switch.
+cfg add
+cfg range 0 1 "0 ~ 10V"
+cfg range 0 2 "4 ~ 20mA"
+cfg range 0 3 "-5 ~ 5V"
+# Template1, BoardID 3: boards whose switch is set to 3.
+cfg add
+cfg boardid 1 3
+cfg range 1 0 "0 ~ 20mA"
+cfg range 1 1 "0 ~ 5V" none
+cfg list
+
+printf '\n=== image build and first start on an empty registry, then requests from %s\n' \
   "${requests#"$root"/}"
-"$sim" --registry "$registry" --import "$changed" "${boards[@]}" --requests "$requests"
+"$sim" --registry "$registry" --import "$script" "${boards[@]}" --requests "$requests"
 
-printf '\nThe registry the target kept: %s\n' "${registry#"$root"/}"
+printf '\n=== Template0 changes, and the target restarts on the same registry with a third board\n'
+cfg range 0 0 "0 ~ 5V" none
+cfg list
+"$sim" --registry "$registry" --import "$script" "${boards[@]}" --board slot=5 --requests "$requests"
+
+printf '\nThe registry script: %s\nThe registry the target kept: %s\n' "${script#"$root"/}" \
+  "${registry#"$root"/}"

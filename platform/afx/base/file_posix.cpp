@@ -62,7 +62,14 @@ DWORD MissingFileError(LPCSTR lpszFileName) {
 
 }  // namespace
 
-DWORD AfxOsOpen(LPCSTR lpszFileName, UINT nOpenFlags, UINT_PTR* phFile) {
+DWORD AfxOsOpen(LPCSTR lpszPath, UINT nOpenFlags, UINT_PTR* phFile) {
+    // Win32 separates folders with backslashes as well as slashes, and the
+    // configuration library builds its script paths with backslashes.
+    std::string name(lpszPath);
+    for (char& c : name) {
+        if (c == '\\') c = '/';
+    }
+    const char* lpszFileName = name.c_str();
     int nAccess;
     switch (nOpenFlags & 0x3) {
     case CFile::modeRead: nAccess = O_RDONLY; break;

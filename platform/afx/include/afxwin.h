@@ -5,6 +5,7 @@
 // library's; the classes sit on the Win32 window manager (afx_winuser.h),
 // whichever backend supplies it.
 #include <cstddef>
+#include "afx.h"
 #include "afx_winuser.h"
 #include "afxstr.h"
 
@@ -47,6 +48,10 @@ void AfxThunkVoid(CCmdTarget* p, WPARAM, LPARAM, LRESULT*) {
     (AFX_HANDLER_OBJECT(pfn, p)->*pfn)();
 }
 template <auto pfn>
+void AfxThunkCommandRange(CCmdTarget* p, WPARAM wParam, LPARAM, LRESULT*) {
+    (AFX_HANDLER_OBJECT(pfn, p)->*pfn)((UINT)LOWORD(wParam));
+}
+template <auto pfn>
 void AfxThunkNotify(CCmdTarget* p, WPARAM, LPARAM lParam, LRESULT* pResult) {
     (AFX_HANDLER_OBJECT(pfn, p)->*pfn)(reinterpret_cast<NMHDR*>(lParam), pResult);
 }
@@ -55,10 +60,12 @@ void AfxThunkMessage(CCmdTarget* p, WPARAM wParam, LPARAM lParam, LRESULT* pResu
     *pResult = (AFX_HANDLER_OBJECT(pfn, p)->*pfn)(wParam, lParam);
 }
 
+// Every class with a map derives from CCmdTarget, so the declaration is an
+// override, which keeps classes that mark their overrides consistent.
 #define DECLARE_MESSAGE_MAP()                        \
 protected:                                           \
     static const AFX_MSGMAP* GetThisMessageMap();    \
-    virtual const AFX_MSGMAP* GetMessageMap() const;
+    const AFX_MSGMAP* GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                        \
     const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
@@ -78,6 +85,9 @@ protected:                                           \
     {WM_COMMAND, CN_COMMAND, (WORD)(id), (WORD)(id), &AfxThunkVoid<&ThisClass::memberFxn>},
 #define ON_CONTROL(wNotifyCode, id, memberFxn) \
     {WM_COMMAND, (WORD)(wNotifyCode), (WORD)(id), (WORD)(id), &AfxThunkVoid<&ThisClass::memberFxn>},
+// One handler for a run of controls; it is given the control's identifier.
+#define ON_CONTROL_RANGE(wNotifyCode, id, idLast, memberFxn) \
+    {WM_COMMAND, (WORD)(wNotifyCode), (WORD)(id), (WORD)(idLast), &AfxThunkCommandRange<&ThisClass::memberFxn>},
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 #define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
 #define ON_NOTIFY(wNotifyCode, id, memberFxn) \

@@ -118,6 +118,21 @@ TEST_F(FileTest, ExclusiveOpenRefusesEveryOtherOpener) {
 #endif
 }
 
+TEST_F(FileTest, BackslashesSeparateFoldersAsOnWindows) {
+    ASSERT_TRUE(std::filesystem::create_directory(m_dir + "/sub"));
+    m_path = m_dir + "/sub/script.reg";
+    Put("x");
+    std::string path = m_dir + "\\sub\\script.reg";
+    CFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), kExclusive));
+    EXPECT_STREQ(file.m_strFileName, path.c_str());  // the name as the caller gave it
+    EXPECT_EQ(file.GetLength(), 1u);
+    file.Close();
+    CFileException error;
+    EXPECT_FALSE(file.Open((m_dir + "\\none\\script.reg").c_str(), kExclusive, &error));
+    EXPECT_EQ(error.m_lOsError, static_cast<LONG>(ERROR_PATH_NOT_FOUND));
+}
+
 TEST_F(FileTest, PrimitivesWorkOnTheOpenFile) {
     CFile file;
     ASSERT_TRUE(file.Open(m_path.c_str(), kExclusive));

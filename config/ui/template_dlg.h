@@ -1,0 +1,109 @@
+#pragma once
+// The main dialog: the template tree, the "Device" and "AO" tabs over their
+// pages, and the 16-entry template table with the store operations that list,
+// load, add, remove and save the templates of the board's registry script.
+#include <afxcmn.h>
+#include <afxwin.h>
+
+#include "ao_setting.h"
+#include "registry_layout.h"
+#include "resource.h"
+#include "self_owned_dialog.h"
+
+class COutputRangePage;
+class CDevicePage;
+class CRegScript;
+
+struct TemplateEntry {
+    DWORD SwitchID;
+    AoChannelSetting Channels[AO_CHANNEL_COUNT];
+};
+
+// Unsaved edits, shared by every dialog of the process; goes with the state
+// of the Save button.
+extern bool g_bModified;
+// The window handle the host last passed to DriverConfig.
+extern HWND g_hHostWnd;
+
+class CTemplateDlg : public CSelfOwnedDialog {
+public:
+    enum { IDD = IDD_TEMPLATE_DIALOG };
+    enum { MAX_SCRIPT_PATH = 255 };  // characters, without the terminator
+
+    CTemplateDlg();
+
+    // m_szScriptPath = root + "Public\Quorvex\Device_Drivers\" + DEV + "\" +
+    // DEV + ".reg", DEV the first seven characters of the device name, all
+    // copied verbatim (NULL reads as ""). FALSE, with the path left empty,
+    // when that would exceed MAX_SCRIPT_PATH characters.
+    BOOL SetScriptPath(LPCSTR lpszRoot, LPCSTR lpszDevice);
+
+    // ---- Template store ----
+    // The walks go over the device item's children, so they see every
+    // template item however the user has scrolled the tree or folded it.
+    BOOL LoadTemplateList();
+    BOOL LoadTemplate(TemplateEntry& entry, int nIndex);
+    BOOL SaveTemplate(const TemplateEntry& entry, int nIndex);
+    BOOL FindFreeTemplateIndex(int& nIndex);
+    BOOL AssignFreeSwitchID(int nIndex);
+    void AddTemplate();
+    int GetSelectedTemplateIndex();
+    void RemoveTemplate();
+    BOOL DeleteTemplateFromScript(int nIndex);
+    // FALSE when the script could not be brought in line (m_dwScriptError
+    // says why): the edits are kept, and g_bModified stays set, for another
+    // try. A removal that failed stays pending, with the ones after it.
+    BOOL SaveAllTemplates();
+
+    // The selected template's entry, for the pages.
+    TemplateEntry& CurrentTemplate() { return m_templates[m_nCurTemplate]; }
+    // An edit: g_bModified set and Save enabled.
+    void SetModified();
+
+    COutputRangePage* m_pOutputRangePage;
+    CDevicePage* m_pDevicePage;
+    TemplateEntry m_templates[TEMPLATE_COUNT];
+    int m_nCurTemplate;
+    WORD m_wPendingRemoval;
+    WORD m_wUsedSwitchIDs;
+    char m_szScriptPath[MAX_SCRIPT_PATH + 1];
+    CButton m_saveButton;
+    CTabCtrl m_tabs;
+    CTreeCtrl m_tree;
+    // Template numbers the script may hold but that could not be read: they
+    // are not listed, written, cut or reused, so the script keeps them as
+    // they are.
+    WORD m_wUnreadTemplates;
+    // The operating system's error of the last script operation that failed.
+    DWORD m_dwScriptError;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    afx_msg void OnAddTemplate();
+    afx_msg void OnRemoveTemplate();
+    afx_msg void OnTreeSelChanged(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnTreeKeyDown(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnTabSelChange(NMHDR* pNMHDR, LRESULT* pResult);
+    afx_msg void OnAbout();
+    afx_msg void OnDestroy();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // FALSE, with m_dwScriptError set, when the script cannot be opened.
+    BOOL OpenScript(CRegScript& script);
+    HTREEITEM GetDeviceItem() const;
+    void SetSaved();
+    void ShowPageOfSelectedTab();
+    void HidePages();
+    void RefreshVisiblePage();
+    void PlacePage(CDialog* pPage);
+    // A message box naming the script and m_dwScriptError.
+    void ReportScriptError(LPCSTR lpszWhat, LPCSTR lpszOutcome);
+};
+
+// The number of a template item's text ("Template0" .. "Template15"), or -1.
+int TemplateNumberOf(LPCSTR lpszItemText);

@@ -1,0 +1,291 @@
+// What a careless tree, a hand-edited script, a long image path and a
+// failing disk must not do: lose edits, shift past the masks, overrun the
+// path, or spoil the script.
+#include <dlfcn.h>
+
+#include "dialog_fixture.h"
+#include "resource.h"
+
+namespace {
+
+const std::string kTemplates025 = kScriptHead + Section(0, 0) + Section(2, 2) + Section(5, 5);
+
+TEST_F(TemplateDialogTest, AFoldedOrScrolledTreeHidesNoTemplateFromAddOrSave) {
+    struct Case {
+        const char* pszName;
+        bool bFold;
+    };
+    for (const Case& c : {Case{"folded", true}, Case{"scrolled", false}}) {
+        SCOPED_TRACE(c.pszName);
+        Open(kTemplates025);
+        ClickItem("Template5");
+        ClickTab(1);
+        Choose(IDC_CURRENT_RANGE3, "  4 ~ 20mA");
+        if (c.bFold) {
+            // The selection moves up to the folded item, without a word to the dialog.
+            ASSERT_TRUE(CUser::ClickTreeButton(Tree(), Item("PCI-6406")));
+            ASSERT_EQ(SelectedItem(), "PCI-6406");
+        } else {
+            RECT rect;
+            GetWindowRect(Tree(), &rect);
+            ScreenToClient(m_hDlg, reinterpret_cast<POINT*>(&rect));
+            MoveWindow(Tree(), rect.left, rect.top, rect.right - rect.left, 3 * 16 + 4, FALSE);
+            ASSERT_TRUE(CUser::ScrollTree(Tree(), 3));
+            ASSERT_EQ(m_pDlg->m_tree.GetFirstVisibleItem(), Item("Template0"));
+        }
+        Click(IDC_ADD_TEMPLATE);
+        EXPECT_EQ(TemplateItems(), (std::vector<std::string>{"Template0", "Template2", "Template5", "Template1"}));
+        Click(IDOK);
+        EXPECT_EQ(m_script.Get(), kScriptHead + Section(0, 0) + Section(2, 2) +
+                                      Section(5, 5, kMinus10To10V, kMinus10To10V, kMinus10To10V, k4To20mA) +
+                                      Section(1, 1));
+        DestroyWindow(m_hDlg);
+    }
+}
+
+TEST_F(TemplateDialogTest, SwitchIDsAndTemplateNumbersOutsideTheTablesTouchNoMask) {
+    // Headers of templates 16 and 99, and SwitchIDs 16 and 0xffffffff, as a
+    // hand-edited script may hold them.
+    const std::string script = kScriptHead + Section(0, 16) + Section(1, 0xFFFFFFFF) + Section(2, 2) +
+                               Section(16, 3) + Section(99, 4);
+    Open(script);
+    EXPECT_EQ(TemplateItems(), (std::vector<std::string>{"Template0", "Template1", "Template2"}));
+    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, 1u << 2);
+    // A number the box lacks shows no selection, not the one shown before.
+    ClickItem("Template2");
+    EXPECT_EQ(ComboText(IDC_BOARD_ID), "2");
+    ClickItem("Template1");
+    EXPECT_EQ(ComboText(IDC_BOARD_ID), "(none)");
+    ClickItem("Template0");
+    EXPECT_EQ(ComboText(IDC_BOARD_ID), "(none)");
+    Choose(IDC_BOARD_ID, "3");
+    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, (1u << 2) | (1u << 3));
+    // Removing a template whose SwitchID has no bit clears none.
+    ClickItem("Template1");
+    Click(IDC_REMOVE_TEMPLATE);
+    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, (1u << 2) | (1u << 3));
+    // Entry 1 still holds 0xffffffff, which holds no number: 0 and 1 are free.
+    Click(IDC_ADD_TEMPLATE);
+    EXPECT_EQ(m_pDlg->m_templates[1].SwitchID, 0u);
+    Click(IDOK);
+    EXPECT_EQ(m_script.Get(), kScriptHead + Section(0, 3) + Section(2, 2) + Section(16, 3) + Section(99, 4) +
+                                  Section(1, 0));
+
+    struct Text {
+        const char* pszText;
+        int nNumber;
+    };
+    const Text texts[] = {{"Template0", 0},   {"Template15", 15}, {"Template16", -1}, {"Template99", -1},
+                          {"Template", -1},   {"Template-1", -1}, {"Template1x", -1}, {"template1", -1},
+                          {"DeviceTemplate", -1}, {"Template4294967297", -1}, {"", -1}, {nullptr, -1}};
+    for (const Text& t : texts) EXPECT_EQ(TemplateNumberOf(t.pszText), t.nNumber) << (t.pszText ? t.pszText : "NULL");
+}
+
+TEST_F(TemplateDialogTest, AScriptPathOver255CharactersOpensNoDialog) {
+    m_script.Put(kTemplates025);
+    const std::string suffix = "Public\\Quorvex\\Device_Drivers\\PCI6406\\PCI6406.reg";
+    // A root that fills the path to exactly 255 characters, then one more.
+    std::string root = m_script.Root() + "/";
+    root += std::string(255 - root.size() - suffix.size(), '/');
+    ASSERT_EQ(root.size() + suffix.size(), 255u);
+    DriverConfig(NULL, root.c_str(), "PCI6406", "");
+    m_hDlg = GetActiveWindow();
+    m_pDlg = dynamic_cast<CTemplateDlg*>(CWnd::FromHandlePermanent(m_hDlg));
+    ASSERT_NE(m_pDlg, nullptr);
+    EXPECT_EQ(std::string(m_pDlg->m_szScriptPath), root + suffix);
+    EXPECT_EQ(TemplateItems().size(), 3u);
+    DestroyWindow(m_hDlg);
+
+    for (size_t cchRoot : {root.size() + 1, size_t{100000}}) {
+        SCOPED_TRACE(cchRoot);
+        std::string longRoot = m_script.Root() + "/" + std::string(cchRoot - m_script.Root().size() - 1, '/');
+        CUserScript user;
+        user.ExpectMessageBox(("The path of the registry script would be longer than 255 characters; keep the "
+                               "image folder's path shorter.\n" + longRoot).c_str(),
+                              "PCI6406Cfg", MB_OK, IDOK)
+            .OwnedBy(NULL);
+        EXPECT_EQ(DriverConfig(NULL, longRoot.c_str(), "PCI6406", ""), 1);
+        EXPECT_EQ(user.Verify(), "");
+        EXPECT_EQ(GetActiveWindow(), (HWND)NULL);
+    }
+
+    // The device name gives its first seven characters twice; the caller's
+    // strings are copied as they are.
+    struct Name {
+        const char* pszDevice;
+        const char* pszTail;
+    };
+    const Name names[] = {{"PCI6406U", "PCI6406\\PCI6406.reg"}, {"PCI64", "PCI64\\PCI64.reg"}, {nullptr, "\\.reg"}};
+    for (const Name& n : names) {
+        CTemplateDlg dlg;
+        EXPECT_TRUE(dlg.SetScriptPath("D:\\IMAGE\\", n.pszDevice));
+        EXPECT_EQ(std::string(dlg.m_szScriptPath), std::string("D:\\IMAGE\\Public\\Quorvex\\Device_Drivers\\") + n.pszTail);
+    }
+}
+
+// A failure of the file layer in the middle of a load, a save or a removal.
+TEST_F(TemplateDialogTest, FileFailuresAreReportedAndLoseNothing) {
+    const std::string kSaveFailed = "Cannot save the templates to the registry script\n";
+    const std::string kKept = "\nThe changes are kept; Save tries again.";
+    struct Case {
+        const char* pszName;
+        AfxFaultPoint point;
+        unsigned nCall;
+        DWORD dwError;
+        const char* pszReason;
+        bool bRemove;  // the edit: remove Template2, else add Template1
+        bool bExactAfterFailure;  // else the script only grew
+    };
+    const Case cases[] = {
+        {"append", AFX_FAULT_WRITE, 1, ERROR_DISK_FULL, "the disk is full", false, true},
+        {"value line", AFX_FAULT_WRITE, 3, ERROR_DISK_FULL, "the disk is full", false, false},
+        {"read back", AFX_FAULT_READ, 6, ERROR_READ_FAULT, "the device cannot be read", false, false},
+        {"cut", AFX_FAULT_SET_LENGTH, 1, ERROR_WRITE_FAULT, "the device cannot be written", true, true},
+        {"cut's rewrite", AFX_FAULT_WRITE, 1, ERROR_IO_DEVICE, "the device reported an I/O error", true, true},
+        {"open for the cut", AFX_FAULT_OPEN, 1, ERROR_SHARING_VIOLATION, "another program has the file open", true,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        Open(kTemplates025);
+        if (c.bRemove) ClickItem("Template2");
+        Click(c.bRemove ? IDC_REMOVE_TEMPLATE : IDC_ADD_TEMPLATE);
+        const std::string expected =
+            c.bRemove ? kScriptHead + Section(0, 0) + Section(5, 5) : kTemplates025 + Section(1, 1);
+        AfxFailCall(c.point, c.nCall, c.dwError);
+        {
+            CUserScript user;
+            user.ExpectMessageBox((kSaveFailed + ScriptPath() + "\nOperating-system error " +
+                                   std::to_string(c.dwError) + ": " + c.pszReason + "." + kKept)
+                                      .c_str(),
+                                  "PCI6406Cfg", MB_OK, IDOK)
+                .OwnedBy(m_hDlg);
+            Click(IDOK);
+            EXPECT_EQ(user.Verify(), "");
+        }
+        const std::string after = m_script.Get();
+        if (c.bExactAfterFailure)
+            EXPECT_EQ(after, kTemplates025);
+        else
+            EXPECT_EQ(after.substr(0, kTemplates025.size()), kTemplates025);
+        EXPECT_TRUE(g_bModified);
+        EXPECT_TRUE(SaveEnabled());
+        // Still usable: the next Save finishes the job.
+        ClickItem("Template0");
+        Click(IDOK);
+        EXPECT_EQ(m_script.Get(), expected);
+        EXPECT_FALSE(SaveEnabled());
+        DestroyWindow(m_hDlg);
+    }
+}
+
+TEST_F(TemplateDialogTest, AScriptHeldByAnotherProgramKeepsTheDialogOpenAtClose) {
+    Open(kTemplates025);
+    Click(IDC_ADD_TEMPLATE);
+    CFile other;
+    ASSERT_TRUE(other.Open(m_script.Path(), CFile::modeReadWrite | CFile::shareExclusive));
+    {
+        CUserScript user;
+        user.ExpectMessageBox("The configuration of PCI-6406 is change, save the change", "Note", MB_OKCANCEL, IDOK);
+        user.ExpectMessageBox(("Cannot save the templates to the registry script\n" + ScriptPath() +
+                               "\nOperating-system error 32: another program has the file open.\nThe changes are "
+                               "kept, and the dialog stays open.")
+                                  .c_str(),
+                              "PCI6406Cfg", MB_OK, IDOK);
+        Click(IDCANCEL);
+        EXPECT_EQ(user.Verify(), "");
+    }
+    EXPECT_TRUE(IsWindowVisible(m_hDlg));
+    EXPECT_TRUE(g_bModified);
+    other.Close();
+    Click(IDOK);
+    EXPECT_EQ(m_script.Get(), kTemplates025 + Section(1, 1));
+}
+
+TEST_F(TemplateDialogTest, ATemplateThatCannotBeReadIsLeftOutAndKept) {
+    // The script is read once to list the templates, once for Template0, then
+    // once for each template in turn: the fifth read is Template2's.
+    const std::string script = kScriptHead + Section(0, 0) + Section(2, 2, k4To20mA) + Section(5, 5);
+    const std::string message = "Cannot read the registry script\n" + ScriptPath() +
+                                "\nOperating-system error 30: the device cannot be read.\nThe templates that could "
+                                "not be read are left out; the script keeps them as they are.";
+    AfxFailCall(AFX_FAULT_READ, 5, ERROR_READ_FAULT);
+    {
+        CUserScript user;
+        user.ExpectMessageBox(message.c_str(), "PCI6406Cfg", MB_OK, IDOK);
+        Open(script);
+        EXPECT_EQ(user.Verify(), "");
+    }
+    EXPECT_EQ(TemplateItems(), (std::vector<std::string>{"Template0", "Template5"}));
+    // Its number is not offered again, and no save touches its section.
+    Click(IDC_ADD_TEMPLATE);
+    Click(IDC_ADD_TEMPLATE);
+    EXPECT_EQ(TemplateItems(), (std::vector<std::string>{"Template0", "Template5", "Template1", "Template3"}));
+    Click(IDOK);
+    EXPECT_EQ(m_script.Get(), script + Section(1, 1) + Section(3, 3));
+    DestroyWindow(m_hDlg);
+
+    // A script that cannot be read at all lists nothing and takes no template.
+    m_script.Put(script);
+    AfxFailCall(AFX_FAULT_READ, 1, ERROR_READ_FAULT);
+    {
+        CUserScript user;
+        user.ExpectMessageBox(message.c_str(), "PCI6406Cfg", MB_OK, IDOK);
+        Open(script);
+        EXPECT_EQ(user.Verify(), "");
+    }
+    EXPECT_TRUE(TemplateItems().empty());
+    {
+        CUserScript user;
+        user.ExpectMessageBox("Support up to 16 Templates", "PCI6406Cfg", MB_OK, IDOK);
+        Click(IDC_ADD_TEMPLATE);
+    }
+    Click(IDOK);
+    EXPECT_EQ(m_script.Get(), script);
+}
+
+TEST_F(TemplateDialogTest, AMissingScriptListsNothingSilentlyButASaveSaysWhy) {
+    Open(kTemplates025);
+    DestroyWindow(m_hDlg);
+    std::remove(m_script.Path());
+    EXPECT_EQ(DriverConfig(NULL, (m_script.Root() + "/").c_str(), "PCI6406", ""), 1);
+    m_hDlg = GetActiveWindow();
+    m_pDlg = dynamic_cast<CTemplateDlg*>(CWnd::FromHandlePermanent(m_hDlg));
+    ASSERT_NE(m_pDlg, nullptr);
+    EXPECT_TRUE(TemplateItems().empty());
+    Click(IDC_ADD_TEMPLATE);
+    CUserScript user;
+    user.ExpectMessageBox(("Cannot save the templates to the registry script\n" + ScriptPath() +
+                           "\nOperating-system error 2: the file does not exist.\nThe changes are kept; Save tries "
+                           "again.")
+                              .c_str(),
+                          "PCI6406Cfg", MB_OK, IDOK);
+    Click(IDOK);
+    EXPECT_EQ(user.Verify(), "");
+    EXPECT_TRUE(SaveEnabled());
+}
+
+TEST_F(TemplateDialogTest, F1InTheTreeOpensTheAboutBox) {
+    Open(kTemplates025);
+    ClickItem("Template2");
+    CUserScript user;
+    user.ExpectDialog(IDD_ABOUTBOX, [](HWND hAbout) {
+        EXPECT_TRUE(IsWindowVisible(hAbout));
+        CUser::PressKey(VK_ESCAPE);
+    });
+    ASSERT_TRUE(CUser::PressKey(VK_F1));
+    EXPECT_EQ(user.Verify(), "");
+    EXPECT_EQ(GetFocus(), Tree());
+    EXPECT_FALSE(SaveEnabled());
+}
+
+TEST(PCI6406CfgLibrary, ExportsDriverConfigByItsPlainNameAndNothingElse) {
+    void* pLibrary = dlopen(AOC_PCI6406CFG_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(pLibrary, nullptr) << dlerror();
+    EXPECT_NE(dlsym(pLibrary, "DriverConfig"), nullptr);
+    EXPECT_EQ(dlsym(pLibrary, "g_bModified"), nullptr);
+    EXPECT_EQ(dlsym(pLibrary, "MessageBoxA"), nullptr);
+    dlclose(pLibrary);
+}
+
+}  // namespace
