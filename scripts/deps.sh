@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs when they are missing.
 #   scripts/deps.sh native   compiler, CMake, GoogleTest, Google Benchmark, clang/libFuzzer
-#   scripts/deps.sh windows  mingw-w64, Wine, Xvfb, ImageMagick
+#   scripts/deps.sh windows  mingw-w64, GoogleTest's sources, Wine, Xvfb, ImageMagick
 set -euo pipefail
 
 need=()
@@ -11,7 +11,7 @@ case "${1:-native}" in
   native)
     for p in g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev; do want "$p"; done ;;
   windows)
-    for p in g++-mingw-w64-x86-64 wine64 wine xvfb xauth imagemagick; do want "$p"; done ;;
+    for p in g++-mingw-w64-x86-64 googletest wine64 wine xvfb xauth imagemagick; do want "$p"; done ;;
   *) echo "usage: $0 native|windows" >&2; exit 2 ;;
 esac
 

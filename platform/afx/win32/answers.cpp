@@ -166,6 +166,20 @@ BOOL CALLBACK CollectWaiting(HWND hWnd, LPARAM lParam) {
     return TRUE;
 }
 
+// A person acts on a box or dialog once it shows and has taken the
+// activation from its owner, which its thread gives it a moment after it
+// becomes visible.
+bool BecomesActive(HWND hWnd) {
+    GUITHREADINFO info;
+    for (int nWait = 0; nWait < 1000 && IsWindow(hWnd); ++nWait) {
+        std::memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(hWnd, NULL), &info) && info.hwndActive == hWnd) return true;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return false;
+}
+
 void Watch() {
     std::set<HWND> answered;
     for (;;) {
@@ -178,11 +192,15 @@ void Watch() {
         EnumWindows(CollectWaiting, reinterpret_cast<LPARAM>(&windows));
         for (HWND hWnd : windows) {
             if (!answered.insert(hWnd).second) continue;
+            BecomesActive(hWnd);
             UINT nIDTemplate = TemplateOf(hWnd);
-            if (nIDTemplate != 0)
-                g_pAnswers->WorkModalDialog(hWnd, nIDTemplate);
-            else
+            if (nIDTemplate == 0) {
                 AnswerBox(g_pAnswers, hWnd);
+                continue;
+            }
+            g_pAnswers->WorkModalDialog(hWnd, nIDTemplate);
+            // Left open: the answerer has said so; the program goes on.
+            if (IsWindow(hWnd) && IsWindowVisible(hWnd)) PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
         }
     }
 }

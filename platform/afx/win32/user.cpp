@@ -54,15 +54,26 @@ bool TreeLabel(HWND hWndTree, HTREEITEM hItem, RECT* pLabel) {
     return true;
 }
 
-// The focus a key goes to: this thread's, else that of the thread in front.
-HWND KeyTarget() {
-    if (HWND hWnd = GetFocus()) return hWnd;
-    if (HWND hWnd = GetActiveWindow()) return hWnd;
+BOOL CALLBACK FindProgramFocus(HWND hWnd, LPARAM lParam) {
+    DWORD dwProcess = 0;
+    DWORD dwThread = GetWindowThreadProcessId(hWnd, &dwProcess);
     GUITHREADINFO info;
     std::memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(0, &info)) return NULL;
-    return info.hwndFocus != NULL ? info.hwndFocus : info.hwndActive;
+    if (dwProcess != GetCurrentProcessId() || !GetGUIThreadInfo(dwThread, &info) || info.hwndActive == NULL)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = info.hwndFocus != NULL ? info.hwndFocus : info.hwndActive;
+    return FALSE;
+}
+
+// The focus a key goes to: this thread's, else that of this program's thread
+// that has an active window. Other programs share the screen and its input.
+HWND KeyTarget() {
+    if (HWND hWnd = GetFocus()) return hWnd;
+    if (HWND hWnd = GetActiveWindow()) return hWnd;
+    HWND hWndTarget = NULL;
+    EnumWindows(FindProgramFocus, reinterpret_cast<LPARAM>(&hWndTarget));
+    return hWndTarget;
 }
 
 bool IsDialogWindow(HWND hWnd) {
