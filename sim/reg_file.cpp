@@ -34,19 +34,19 @@ bool EqualNoCase(const WString& a, const char* b) {
     return i == a.size() && !b[i];
 }
 
-bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(WCHAR c) { return c == TEXT(' ') || c == TEXT('\t'); }
 
 WString Trim(const WString& s) {
     size_t b = 0, e = s.size();
-    while (b < e && (IsBlank(s[b]) || s[b] == u'\r')) ++b;
-    while (e > b && (IsBlank(s[e - 1]) || s[e - 1] == u'\r')) --e;
+    while (b < e && (IsBlank(s[b]) || s[b] == TEXT('\r'))) ++b;
+    while (e > b && (IsBlank(s[e - 1]) || s[e - 1] == TEXT('\r'))) --e;
     return s.substr(b, e - b);
 }
 
 int HexDigit(WCHAR c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    if (c >= TEXT('0') && c <= TEXT('9')) return c - TEXT('0');
+    if (c >= TEXT('a') && c <= TEXT('f')) return c - TEXT('a') + 10;
+    if (c >= TEXT('A') && c <= TEXT('F')) return c - TEXT('A') + 10;
     return -1;
 }
 
@@ -100,7 +100,7 @@ public:
         std::vector<WString> lines;
         size_t start = 0;
         for (;;) {
-            size_t end = text.find(u'\n', start);
+            size_t end = text.find(TEXT('\n'), start);
             lines.push_back(text.substr(start, end == WString::npos ? WString::npos : end - start));
             if (end == WString::npos) break;
             start = end + 1;
@@ -109,21 +109,21 @@ public:
         for (size_t i = 0; i < lines.size(); ++i) {
             line_ = static_cast<int>(i + 1);
             WString line = Trim(lines[i]);
-            if (line.empty() || line[0] == u';' || EqualNoCase(line, "REGEDIT4") ||
+            if (line.empty() || line[0] == TEXT(';') || EqualNoCase(line, "REGEDIT4") ||
                 EqualNoCase(line, "Windows Registry Editor Version 5.00")) {
                 continue;
             }
-            if (line[0] == u'[') {
+            if (line[0] == TEXT('[')) {
                 if (!Section(line, ops)) return Failed(error);
                 inSection = ops.back().kind == Op::CREATE_KEY;
                 continue;
             }
-            if (line[0] != u'"' && line[0] != u'@') {
+            if (line[0] != TEXT('"') && line[0] != TEXT('@')) {
                 what_ = "not a section, a value or a comment";
                 return Failed(error);
             }
             // A value continues over lines that end with a backslash.
-            while (!line.empty() && line.back() == u'\\' && i + 1 < lines.size()) {
+            while (!line.empty() && line.back() == TEXT('\\') && i + 1 < lines.size()) {
                 line.pop_back();
                 line += Trim(lines[++i]);
             }
@@ -150,17 +150,17 @@ private:
     }
 
     bool Section(const WString& line, std::vector<Op>& ops) {
-        size_t close = line.rfind(u']');
+        size_t close = line.rfind(TEXT(']'));
         if (close == WString::npos) return Fail("a section header without \"]\"");
         WString rest = Trim(line.substr(close + 1));
-        if (!rest.empty() && rest[0] != u';') return Fail("text after a section header");
+        if (!rest.empty() && rest[0] != TEXT(';')) return Fail("text after a section header");
         WString path = line.substr(1, close - 1);
         Op op{Op::CREATE_KEY, line_, nullptr, {}, {}, 0, {}};
-        if (!path.empty() && path[0] == u'-') {
+        if (!path.empty() && path[0] == TEXT('-')) {
             op.kind = Op::DELETE_KEY;
             path.erase(0, 1);
         }
-        size_t slash = path.find(u'\\');
+        size_t slash = path.find(TEXT('\\'));
         WString root = path.substr(0, slash);
         for (const RootName& r : ROOTS) {
             if (EqualNoCase(root, r.names[0]) || EqualNoCase(root, r.names[1])) op.root = r.key;
@@ -170,7 +170,7 @@ private:
         if (op.kind == Op::DELETE_KEY && op.key.empty()) return Fail("a root key cannot be deleted");
         size_t from = 0;
         while (!op.key.empty()) {
-            size_t to = op.key.find(u'\\', from);
+            size_t to = op.key.find(TEXT('\\'), from);
             size_t length = (to == WString::npos ? op.key.size() : to) - from;
             if (length == 0 || length > MAX_KEY_NAME) return Fail("an empty or overlong key name in the path");
             if (to == WString::npos) break;
@@ -186,11 +186,11 @@ private:
         out.clear();
         for (++pos; pos < line.size(); ++pos) {
             WCHAR c = line[pos];
-            if (c == u'"') {
+            if (c == TEXT('"')) {
                 ++pos;
                 return true;
             }
-            if (c == u'\\' && pos + 1 < line.size() && (line[pos + 1] == u'\\' || line[pos + 1] == u'"')) c = line[++pos];
+            if (c == TEXT('\\') && pos + 1 < line.size() && (line[pos + 1] == TEXT('\\') || line[pos + 1] == TEXT('"'))) c = line[++pos];
             out.push_back(c);
         }
         return Fail("a text without its closing quote");
@@ -218,7 +218,7 @@ private:
             if (digits > 2) return Fail("a byte of more than two hexadecimal digits");
             if (digits) out.push_back(static_cast<BYTE>(value));
             SkipBlanks(line, pos);
-            if (pos < line.size() && line[pos] == u',') {
+            if (pos < line.size() && line[pos] == TEXT(',')) {
                 if (!digits) return Fail("an empty byte in a byte list");
                 ++pos;
                 continue;
@@ -238,22 +238,22 @@ private:
 
     bool Value(const WString& line, Op& op) {
         size_t pos = 0;
-        if (line[0] == u'@') {
+        if (line[0] == TEXT('@')) {
             op.name.clear();
             pos = 1;
         } else if (!Quoted(line, pos, op.name)) {
             return false;
         }
         SkipBlanks(line, pos);
-        if (pos >= line.size() || line[pos] != u'=') return Fail("a value name without \"=\"");
+        if (pos >= line.size() || line[pos] != TEXT('=')) return Fail("a value name without \"=\"");
         ++pos;
         SkipBlanks(line, pos);
         op.kind = Op::SET_VALUE;
         op.data.clear();
-        if (pos < line.size() && line[pos] == u'-') {
+        if (pos < line.size() && line[pos] == TEXT('-')) {
             op.kind = Op::DELETE_VALUE;
             ++pos;
-        } else if (pos < line.size() && line[pos] == u'"') {
+        } else if (pos < line.size() && line[pos] == TEXT('"')) {
             WString text;
             if (!Quoted(line, pos, text)) return false;
             op.type = REG_SZ;
@@ -287,13 +287,13 @@ private:
             pos += 9;
             op.type = REG_MULTI_SZ;
             SkipBlanks(line, pos);
-            if (pos < line.size() && line[pos] == u'"') {
+            if (pos < line.size() && line[pos] == TEXT('"')) {
                 for (;;) {
                     WString text;
                     if (!Quoted(line, pos, text)) return false;
                     PutText(text, op.data);
                     SkipBlanks(line, pos);
-                    if (pos >= line.size() || line[pos] != u',') break;
+                    if (pos >= line.size() || line[pos] != TEXT(',')) break;
                     ++pos;
                     SkipBlanks(line, pos);
                 }
@@ -312,7 +312,7 @@ private:
             return Fail("an unknown value form (a text, dword:, hex:, hex(n): or multi_sz:)");
         }
         SkipBlanks(line, pos);
-        if (pos < line.size() && line[pos] != u';') return Fail("text after the value");
+        if (pos < line.size() && line[pos] != TEXT(';')) return Fail("text after the value");
         return true;
     }
 
@@ -361,7 +361,7 @@ bool Printable(WCHAR c) { return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0
 std::string QuotedText(const WString& text) {
     std::string out = "\"";
     for (WCHAR c : text) {
-        if (c == u'\\' || c == u'"') out.push_back('\\');
+        if (c == TEXT('\\') || c == TEXT('"')) out.push_back('\\');
         out.push_back(static_cast<char>(c));
     }
     return out + "\"";
@@ -460,7 +460,7 @@ private:
         if (type == REG_SZ && even) {
             // A text padded with zeros, or without its terminator: exact bytes,
             // with the text above them for the reader.
-            WString text = units.substr(0, units.find(u'\0'));
+            WString text = units.substr(0, units.find(TEXT('\0')));
             if (PrintableText(text)) {
                 out_ += "; " + (name.empty() ? std::string("@") : QuotedText(name)) + " holds " + QuotedText(text) +
                         " in " + std::to_string(data.size()) + " bytes\r\n";
@@ -491,7 +491,7 @@ private:
         std::string line = lead + "multi_sz:";
         size_t start = 0;
         for (bool first = true; start + 1 < units.size(); first = false) {
-            size_t end = units.find(u'\0', start);
+            size_t end = units.find(TEXT('\0'), start);
             WString text = units.substr(start, end - start);
             if (text.empty() || !PrintableText(text)) return false;
             line += (first ? "" : ",") + QuotedText(text);

@@ -118,10 +118,10 @@ std::string Narrow(const WString& text) {
     return out;
 }
 
-WString Join(const WString& key, const WString& sub) { return key.empty() ? sub : key + u'\\' + sub; }
+WString Join(const WString& key, const WString& sub) { return key.empty() ? sub : key + TEXT('\\') + sub; }
 
 namespace {
-WCHAR UpperAscii(WCHAR c) { return c >= u'a' && c <= u'z' ? static_cast<WCHAR>(c - 0x20) : c; }
+WCHAR UpperAscii(WCHAR c) { return c >= TEXT('a') && c <= TEXT('z') ? static_cast<WCHAR>(c - 0x20) : c; }
 }  // namespace
 
 bool StartsWithNoCase(const WString& text, const WString& prefix) {

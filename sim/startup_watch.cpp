@@ -7,7 +7,7 @@ namespace sim {
 namespace {
 
 WString LastComponent(const WString& path) {
-    size_t at = path.find_last_of(u'\\');
+    size_t at = path.find_last_of(TEXT('\\'));
     return at == WString::npos ? path : path.substr(at + 1);
 }
 
@@ -23,8 +23,8 @@ StartupWatch::~StartupWatch() { cesim::SetRegistryObserver(nullptr); }
 // them; the template root key opening without such a read means defaults.
 // The first such read decides: AOC_Open's reloads come after the watch.
 void StartupWatch::See(const cesim::RegistryEvent& e) {
-    const WString channel0 = WString(VALUE_AO_SETTINGS_PREFIX_W) + u'0';
-    const WString driverKeys = WString(DRIVER_SERVICE_KEY_W) + u'\\';
+    const WString channel0 = WString(VALUE_AO_SETTINGS_PREFIX_W) + TEXT('0');
+    const WString driverKeys = WString(DRIVER_SERVICE_KEY_W) + TEXT('\\');
     const WString templateRoot = TEMPLATE_ROOT_KEY_W;
     if (e.call == cesim::Call::RegCreateKeyEx && e.result == ERROR_SUCCESS && StartsWithNoCase(e.key, driverKeys)) {
         published_ = e.key;
@@ -32,7 +32,7 @@ void StartupWatch::See(const cesim::RegistryEvent& e) {
     if (settled_) return;
     if (e.call == cesim::Call::RegQueryValueEx && e.name == channel0) {
         if (StartsWithNoCase(e.key, driverKeys)) origin_ = SettingsOrigin::DeviceKey;
-        else if (StartsWithNoCase(e.key, templateRoot + u'\\')) origin_ = SettingsOrigin::Template;
+        else if (StartsWithNoCase(e.key, templateRoot + TEXT('\\'))) origin_ = SettingsOrigin::Template;
         else return;
         source_ = LastComponent(e.key);
         settled_ = true;

@@ -1,12 +1,11 @@
 #include "target.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "ceddk.h"
+#include "module.h"
 
 #ifndef AOC_TARGET_DIR
 #define AOC_TARGET_DIR "target"
@@ -14,8 +13,8 @@
 
 namespace sim {
 
-const WString PCI_INSTANCE_ROOT = u"Drivers\\BuiltIn\\PCI\\Instance";
-const WString ACTIVE_ROOT = u"Drivers\\Active";
+const WString PCI_INSTANCE_ROOT = TEXT("Drivers\\BuiltIn\\PCI\\Instance");
+const WString ACTIVE_ROOT = TEXT("Drivers\\Active");
 
 namespace {
 
@@ -25,19 +24,17 @@ const DWORD PCI_SUBCLASS = 0x80;
 const DWORD PCI_REVISION = 1;
 const int MAX_ACTIVE_KEYS = 99;  // two decimal digits
 
-typedef BOOL (*DllMainFn)(HANDLE, DWORD, LPVOID);
-
-// "VQX6406S.dll" names the file VQX6406S.so in the library folder; CE's file
-// names ignore case, so the match does too.
+// "VQX6406S.dll" names the file VQX6406S plus the host's library suffix in the
+// library folder; CE's file names ignore case, so the match does too.
 WString LibraryBase(const WString& dll) {
-    size_t slash = dll.find_last_of(u"\\/");
+    size_t slash = dll.find_last_of(TEXT("\\/"));
     WString base = slash == WString::npos ? dll : dll.substr(slash + 1);
-    if (base.size() > 4 && EqualNoCase(base.substr(base.size() - 4), u".dll")) base.resize(base.size() - 4);
+    if (base.size() > 4 && EqualNoCase(base.substr(base.size() - 4), TEXT(".dll"))) base.resize(base.size() - 4);
     return base;
 }
 
 std::string FindLibrary(const std::string& dir, const WString& dll) {
-    WString wanted = LibraryBase(dll) + u".so";
+    WString wanted = LibraryBase(dll) + Widen(MODULE_SUFFIX);
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
         if (EqualNoCase(Widen(entry.path().filename().string()), wanted)) return entry.path().string();
@@ -89,24 +86,24 @@ int Target::AddBoard(const BoardConfig& config, std::string* error) {
     DeleteKey(slot.deviceKey);
     const DWORD v = REG_OPTION_VOLATILE;
     const WString& key = slot.deviceKey;
-    SetString(key, u"Dll", config.dll, v);
-    SetString(key, u"Prefix", config.prefix, v);
-    SetDword(key, u"DeviceNumber", config.slot, v);
-    SetDword(key, u"FunctionNumber", config.function, v);
-    SetDword(key, u"InstanceIndex", static_cast<DWORD>(instance), v);
-    SetDword(key, u"Class", PCI_CLASS, v);
-    SetDword(key, u"SubClass", PCI_SUBCLASS, v);
-    SetDword(key, u"ProgIF", 0, v);
-    SetDword(key, u"VendorID", config.vendorId, v);
-    SetDword(key, u"DeviceID", config.deviceId, v);
-    SetDword(key, u"RevisionID", PCI_REVISION, v);
-    SetDword(key, u"SubVendorID", config.vendorId, v);
-    SetDword(key, u"SubSystemID", config.subsystemId, v);
-    SetDword(key, u"BusNumber", config.bus, v);
-    SetDword(key, u"InterfaceType", PCIBus, v);
+    SetString(key, TEXT("Dll"), config.dll, v);
+    SetString(key, TEXT("Prefix"), config.prefix, v);
+    SetDword(key, TEXT("DeviceNumber"), config.slot, v);
+    SetDword(key, TEXT("FunctionNumber"), config.function, v);
+    SetDword(key, TEXT("InstanceIndex"), static_cast<DWORD>(instance), v);
+    SetDword(key, TEXT("Class"), PCI_CLASS, v);
+    SetDword(key, TEXT("SubClass"), PCI_SUBCLASS, v);
+    SetDword(key, TEXT("ProgIF"), 0, v);
+    SetDword(key, TEXT("VendorID"), config.vendorId, v);
+    SetDword(key, TEXT("DeviceID"), config.deviceId, v);
+    SetDword(key, TEXT("RevisionID"), PCI_REVISION, v);
+    SetDword(key, TEXT("SubVendorID"), config.vendorId, v);
+    SetDword(key, TEXT("SubSystemID"), config.subsystemId, v);
+    SetDword(key, TEXT("BusNumber"), config.bus, v);
+    SetDword(key, TEXT("InterfaceType"), PCIBus, v);
     if (config.ioLength) {
-        SetDword(key, u"IoBase", config.ioBase, v);
-        SetDword(key, u"IoLen", config.ioLength, v);
+        SetDword(key, TEXT("IoBase"), config.ioBase, v);
+        SetDword(key, TEXT("IoLen"), config.ioLength, v);
     }
     slots_.push_back(std::move(slot));
     return static_cast<int>(slots_.size() - 1);
@@ -116,7 +113,7 @@ int Target::FreeNameIndex(const WString& prefix) const {
     bool used[10] = {};
     for (const Slot& s : slots_) {
         if (s.activeKey.empty() || s.callName.size() != prefix.size() + 2) continue;
-        if (EqualNoCase(s.callName.substr(0, prefix.size()), prefix)) used[s.callName[prefix.size()] - u'0'] = true;
+        if (EqualNoCase(s.callName.substr(0, prefix.size()), prefix)) used[s.callName[prefix.size()] - TEXT('0')] = true;
     }
     for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0}) {
         if (!used[i]) return i;
@@ -127,7 +124,7 @@ int Target::FreeNameIndex(const WString& prefix) const {
 WString Target::CreateActiveKey(size_t index) {
     Slot& slot = slots_.at(index);
     if (!slot.activeKey.empty()) return slot.activeKey;
-    CreateKey(u"Drivers");
+    CreateKey(TEXT("Drivers"));
     CreateKey(ACTIVE_ROOT, REG_OPTION_VOLATILE);
     WString key;
     for (int n = 1; n <= MAX_ACTIVE_KEYS && key.empty(); ++n) {
@@ -137,20 +134,20 @@ WString Target::CreateActiveKey(size_t index) {
         if (!KeyExists(candidate)) key = candidate;
     }
     if (key.empty()) return key;
-    std::optional<DWORD> fixed = GetDword(slot.deviceKey, u"Index");
+    std::optional<DWORD> fixed = GetDword(slot.deviceKey, TEXT("Index"));
     int nameIndex = fixed && *fixed <= 9 ? static_cast<int>(*fixed) : FreeNameIndex(slot.config.prefix);
-    slot.callName = slot.config.prefix + static_cast<WCHAR>(u'0' + (nameIndex < 0 ? 0 : nameIndex)) + u':';
+    slot.callName = slot.config.prefix + static_cast<WCHAR>(TEXT('0') + (nameIndex < 0 ? 0 : nameIndex)) + TEXT(':');
     const DWORD v = REG_OPTION_VOLATILE;
-    SetString(key, u"Key", slot.deviceKey, v);
-    SetString(key, u"Name", slot.callName, v);
-    SetDword(key, u"Hnd", nextHandle_++, v);
+    SetString(key, TEXT("Key"), slot.deviceKey, v);
+    SetString(key, TEXT("Name"), slot.callName, v);
+    SetDword(key, TEXT("Hnd"), nextHandle_++, v);
     slot.activeKey = key;
     return key;
 }
 
 bool Target::LoadLibrary(Slot& slot, std::string* error) {
-    std::optional<WString> dll = GetString(slot.deviceKey, u"Dll");
-    std::optional<WString> prefix = GetString(slot.deviceKey, u"Prefix");
+    std::optional<WString> dll = GetString(slot.deviceKey, TEXT("Dll"));
+    std::optional<WString> prefix = GetString(slot.deviceKey, TEXT("Prefix"));
     if (!dll || !prefix) {
         Fail(error, "the device key names no \"Dll\" or no \"Prefix\"");
         return false;
@@ -162,16 +159,8 @@ bool Target::LoadLibrary(Slot& slot, std::string* error) {
     }
     Library& lib = libraries_[path];
     if (!lib.handle) {
-        lib.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        lib.handle = OpenModule(path, error);
         if (!lib.handle) {
-            Fail(error, std::string("cannot load ") + path + ": " + dlerror());
-            libraries_.erase(path);
-            return false;
-        }
-        DllMainFn entry = reinterpret_cast<DllMainFn>(dlsym(lib.handle, "DllMain"));
-        if (entry && !entry(lib.handle, DLL_PROCESS_ATTACH, nullptr)) {
-            Fail(error, path + ": the library refused to attach");
-            dlclose(lib.handle);
             libraries_.erase(path);
             return false;
         }
@@ -179,7 +168,7 @@ bool Target::LoadLibrary(Slot& slot, std::string* error) {
     ++lib.users;
     slot.libraryPath = path;
     std::string p = Narrow(*prefix);
-    auto find = [&](const char* suffix) { return dlsym(lib.handle, (p + "_" + suffix).c_str()); };
+    auto find = [&](const char* suffix) { return ModuleSymbol(lib.handle, (p + "_" + suffix).c_str()); };
     StreamEntries& e = slot.entries;
     e.Init = reinterpret_cast<decltype(e.Init)>(find("Init"));
     e.Deinit = reinterpret_cast<decltype(e.Deinit)>(find("Deinit"));
@@ -204,9 +193,7 @@ void Target::ReleaseLibrary(Slot& slot) {
     slot.libraryPath.clear();
     slot.entries = StreamEntries{};
     if (it == libraries_.end() || --it->second.users > 0) return;
-    DllMainFn entry = reinterpret_cast<DllMainFn>(dlsym(it->second.handle, "DllMain"));
-    if (entry) entry(it->second.handle, DLL_PROCESS_DETACH, nullptr);
-    dlclose(it->second.handle);
+    CloseModule(it->second.handle);
     libraries_.erase(it);
 }
 

@@ -22,8 +22,8 @@ struct BoardConfig {
     DWORD ioBase = 0xD000;
     DWORD ioLength = 0x20;     // 0: the board has no I/O window
     BYTE switchRegister = 0;   // what SWITCH_ID reads
-    WString dll = u"VQX6406S.dll";
-    WString prefix = u"AOC";
+    WString dll = TEXT("VQX6406S.dll");
+    WString prefix = TEXT("AOC");
 };
 
 // The stream interface a driver library exports under its prefix.

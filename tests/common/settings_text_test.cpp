@@ -109,6 +109,11 @@ void ExpectDeviceAgrees(const std::string& text, const Ch* subject) {
 TEST(SettingsTextScan, AgreesWithTheCLibraryFieldByField) {
     for (const char* t : kTexts) {
         std::string text = t;
+#if defined(_WIN32)
+        // mingw-w64's scanf reads these malformed hexadecimal constants its own
+        // way; the scanner reads them as glibc does.
+        if (text == "0x. 0x.p1 0xp1 0x.g -0x.") continue;
+#endif
         auto wide = Widen(text);
         SCOPED_TRACE("text \"" + text + "\"");
         ExpectTemplateAgrees(text, text.c_str(), SCAN_WIDTH_FIVE);
@@ -129,7 +134,7 @@ TEST(SettingsTextScan, StopsAtTheCountAndAtAZeroUnit) {
     EXPECT_EQ(9, n.VoltageMin);
 
     // A registry value read into a buffer may be cut anywhere; the count bounds it.
-    const LayoutWChar unterminated[3] = {u'1', u'2', u'3'};
+    const LayoutWChar unterminated[3] = {LAYOUT_W('1'), LAYOUT_W('2'), LAYOUT_W('3')};
     AoChannelSetting s = {};
     EXPECT_EQ(1, ParseDeviceText(unterminated, 2, s));
     EXPECT_EQ(12, s.InitialCode);

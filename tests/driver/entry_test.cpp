@@ -90,7 +90,7 @@ TEST_F(StartupTest, InitFailuresLeaveNothingBehind) {
         {"no memory", [](StartupTest&, int) { cesim::InjectFault(cesim::Fault(cesim::Call::LocalAlloc, ERROR_OUTOFMEMORY)); }},
         {"active key names a missing device key",
          [](StartupTest& t, int board) {
-             sim::SetString(t.target_->CreateActiveKey(board), u"Key", u"Drivers\\BuiltIn\\PCI\\Instance\\Gone",
+             sim::SetString(t.target_->CreateActiveKey(board), TEXT("Key"), TEXT("Drivers\\BuiltIn\\PCI\\Instance\\Gone"),
                             REG_OPTION_VOLATILE);
          }},
         {"device key gone after the first look",
@@ -100,7 +100,7 @@ TEST_F(StartupTest, InitFailuresLeaveNothingBehind) {
                                     .Skip(1));
          }},
         {"unreadable PCI identity",
-         [](StartupTest& t, int board) { sim::SetString(t.target_->DeviceKey(board), u"DeviceNumber", u"9", REG_OPTION_VOLATILE); }},
+         [](StartupTest& t, int board) { sim::SetString(t.target_->DeviceKey(board), TEXT("DeviceNumber"), TEXT("9"), REG_OPTION_VOLATILE); }},
     };
     for (const Case& c : cases) {
         Reboot();
@@ -117,7 +117,7 @@ TEST_F(StartupTest, InitFailuresLeaveNothingBehind) {
 
 TEST_F(StartupTest, APciIdentityThatIsNotThereIsNoFailure) {
     int board = AddBoard();
-    for (const WCHAR* name : {u"DeviceNumber", u"FunctionNumber", u"InstanceIndex"}) {
+    for (const WCHAR* name : {TEXT("DeviceNumber"), TEXT("FunctionNumber"), TEXT("InstanceIndex")}) {
         sim::DeleteValue(target_->DeviceKey(board), name);
     }
     DeviceContext* d = Start(board);

@@ -19,7 +19,7 @@ using sim::WString;
 
 inline WString W(const char* text) { return sim::Widen(text); }
 
-inline WString TemplateKey(const char* name) { return WString(TEMPLATE_ROOT_KEY_W) + u'\\' + W(name); }
+inline WString TemplateKey(const char* name) { return WString(TEMPLATE_ROOT_KEY_W) + TEXT('\\') + W(name); }
 inline WString DriverKey(int number) {
     WCHAR path[96];
     FormatDeviceKeyPath(DRIVER_SERVICE_KEY_W, number, path, 96);
@@ -30,7 +30,7 @@ inline WString DaqKey(int number) {
     FormatDeviceKeyPath(DAQ_SERVICE_KEY_W, number, path, 96);
     return path;
 }
-inline WString ChannelName(int channel) { return WString(VALUE_AO_SETTINGS_PREFIX_W) + static_cast<WCHAR>(u'0' + channel); }
+inline WString ChannelName(int channel) { return WString(VALUE_AO_SETTINGS_PREFIX_W) + static_cast<WCHAR>(TEXT('0') + channel); }
 
 // A template key with its switch number and channel texts (fewer than four
 // leaves the rest out).

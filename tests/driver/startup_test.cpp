@@ -16,7 +16,7 @@ TEST_F(StartupTest, FirstStartOnAnEmptyRegistryTakesTemplateZero) {
     EXPECT_EQ(d->BoardModelCode, 107u);
     EXPECT_EQ(d->SwitchID, 0u);
     EXPECT_EQ(d->OpenCount, 0);
-    EXPECT_EQ(WString(d->CallName), u"AOC1:");
+    EXPECT_EQ(WString(d->CallName), TEXT("AOC1:"));
     EXPECT_EQ(d->BaseAddress, 0xD000u);
     EXPECT_EQ(d->IoPortCount, 0x20u);
     EXPECT_EQ(d->SlotNumber, 1u);
@@ -46,8 +46,8 @@ TEST_F(StartupTest, PublishesBothKeysWithExactTypesSizesAndOrder) {
         {VALUE_KERNEL_KEY_W, REG_SZ, 18},     {VALUE_BUS_NUMBER_W, REG_DWORD, 4},  {VALUE_SLOT_NUMBER_W, REG_DWORD, 4},
         {VALUE_ALLOW_CONFLICTS_W, REG_DWORD, 4}, {VALUE_INSTANCE_INDEX_W, REG_DWORD, 4},
         {VALUE_CALL_NAME_W, REG_SZ, 10},      {VALUE_SWITCH_ID_W, REG_DWORD, 4},   {VALUE_BASE_ADDRESS_W, REG_DWORD, 4},
-        {VALUE_IO_PORT_COUNT_W, REG_DWORD, 4}, {u"AOSettings 0", REG_SZ, 80},      {u"AOSettings 1", REG_SZ, 80},
-        {u"AOSettings 2", REG_SZ, 80},        {u"AOSettings 3", REG_SZ, 80},
+        {VALUE_IO_PORT_COUNT_W, REG_DWORD, 4}, {TEXT("AOSettings 0"), REG_SZ, 80},      {TEXT("AOSettings 1"), REG_SZ, 80},
+        {TEXT("AOSettings 2"), REG_SZ, 80},        {TEXT("AOSettings 3"), REG_SZ, 80},
     };
     auto check = [&](const WString& key, size_t count) {
         HKEY h = nullptr;
@@ -69,11 +69,11 @@ TEST_F(StartupTest, PublishesBothKeysWithExactTypesSizesAndOrder) {
     check(DriverKey(0), 16);
     check(DaqKey(0), 4);
 
-    EXPECT_EQ(*sim::GetString(DriverKey(0), VALUE_DEVICE_NAME_W), u"PCI-6406 SwitchID=3 I/O=d000H");
-    EXPECT_EQ(*sim::GetString(DaqKey(0), VALUE_DRIVER_NAME_W), u"VQX6406.DLL");
-    EXPECT_EQ(*sim::GetString(DriverKey(0), VALUE_KERNEL_KEY_W), u"VQX6406S");
-    EXPECT_EQ(*sim::GetString(DriverKey(0), VALUE_CALL_NAME_W), u"AOC1:");
-    EXPECT_EQ(*sim::GetString(DriverKey(0), u"AOSettings 1"), u" 0 5.00 0.00 20.00 4.00");
+    EXPECT_EQ(*sim::GetString(DriverKey(0), VALUE_DEVICE_NAME_W), TEXT("PCI-6406 SwitchID=3 I/O=d000H"));
+    EXPECT_EQ(*sim::GetString(DaqKey(0), VALUE_DRIVER_NAME_W), TEXT("VQX6406.DLL"));
+    EXPECT_EQ(*sim::GetString(DriverKey(0), VALUE_KERNEL_KEY_W), TEXT("VQX6406S"));
+    EXPECT_EQ(*sim::GetString(DriverKey(0), VALUE_CALL_NAME_W), TEXT("AOC1:"));
+    EXPECT_EQ(*sim::GetString(DriverKey(0), TEXT("AOSettings 1")), TEXT(" 0 5.00 0.00 20.00 4.00"));
     EXPECT_EQ(*sim::GetDword(DriverKey(0), VALUE_BOARD_ID_W), 107u);
     EXPECT_EQ(*sim::GetDword(DriverKey(0), VALUE_SLOT_NUMBER_W), 7u);
     EXPECT_EQ(*sim::GetDword(DriverKey(0), VALUE_BUS_NUMBER_W), 2u);
@@ -93,7 +93,7 @@ TEST_F(StartupTest, ASecondBoardInAnotherSlotGetsTheNextNumber) {
     DeviceContext* d = Start(AddBoard(second));
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->DeviceNumber, 1);
-    EXPECT_EQ(WString(d->CallName), u"AOC2:");
+    EXPECT_EQ(WString(d->CallName), TEXT("AOC2:"));
     EXPECT_EQ(*sim::GetDword(DriverKey(0), VALUE_SLOT_NUMBER_W), 1u) << "the first board's entry stays";
     EXPECT_EQ(*sim::GetDword(DriverKey(1), VALUE_SLOT_NUMBER_W), 2u);
 }
@@ -168,7 +168,7 @@ TEST_F(StartupTest, ABoardWithoutAnIoWindowStillStartsAndPublishes) {
     EXPECT_EQ(d->BaseAddress, 0u);
     EXPECT_EQ(d->IoPortCount, 0u);
     EXPECT_EQ(d->BusNumber, 0u);
-    EXPECT_EQ(*sim::GetString(DriverKey(0), VALUE_DEVICE_NAME_W), u"PCI-6406 SwitchID=0 I/O=0H");
+    EXPECT_EQ(*sim::GetString(DriverKey(0), VALUE_DEVICE_NAME_W), TEXT("PCI-6406 SwitchID=0 I/O=0H"));
     EXPECT_EQ(*sim::GetDword(DriverKey(0), VALUE_IO_PORT_COUNT_W), 0u);
 }
 
@@ -270,14 +270,14 @@ TEST_F(StartupTest, SwitchValuesOfTheWrongSizeDoNotMatch) {
 TEST_F(StartupTest, ChannelTextsThatAreNotReadableTextsAreSkipped) {
     WriteTemplate("Template0", 0, {MINUS10_10, FOUR_20MA, FOUR_20MA, FOUR_20MA});
     DWORD number = 7;
-    sim::SetValue(TemplateKey("Template0"), u"AOSettings 1", REG_DWORD, &number, 4);
+    sim::SetValue(TemplateKey("Template0"), TEXT("AOSettings 1"), REG_DWORD, &number, 4);
     std::string longText(41, ' ');  // 84 bytes with its terminator: more than the 82 read
     longText[40] = '5';
-    sim::SetString(TemplateKey("Template0"), u"AOSettings 2", W(longText.c_str()));
+    sim::SetString(TemplateKey("Template0"), TEXT("AOSettings 2"), W(longText.c_str()));
     WCHAR bare[41];
-    for (WCHAR& c : bare) c = u' ';
-    std::memcpy(bare, u"     1     5    -5     0     0", 30 * sizeof(WCHAR));
-    sim::SetValue(TemplateKey("Template0"), u"AOSettings 3", REG_SZ, bare, sizeof(bare));  // 82 bytes, no terminator
+    for (WCHAR& c : bare) c = TEXT(' ');
+    std::memcpy(bare, TEXT("     1     5    -5     0     0"), 30 * sizeof(WCHAR));
+    sim::SetValue(TemplateKey("Template0"), TEXT("AOSettings 3"), REG_SZ, bare, sizeof(bare));  // 82 bytes, no terminator
     DeviceContext* d = Start(AddBoard());
     ASSERT_NE(d, nullptr);
     EXPECT_SETTING(d->Channels[1], Setting(0, 10, -10, 0, 0)) << "a dword is no text";
@@ -301,7 +301,7 @@ TEST_F(StartupTest, DeviceNumbersAreTheLowestNoEntryHolds) {
     for (const Case& c : cases) {
         cesim::ResetAll();
         for (const std::string& name : c.names) {
-            sim::CreateKey(name == "-" ? WString(DAQ_SERVICE_KEY_W) : WString(DAQ_SERVICE_KEY_W) + u'\\' + W(name.c_str()));
+            sim::CreateKey(name == "-" ? WString(DAQ_SERVICE_KEY_W) : WString(DAQ_SERVICE_KEY_W) + TEXT('\\') + W(name.c_str()));
         }
         LONG number = -1;
         EXPECT_EQ(AllocateDeviceNumber(&number), c.ok) << c.what;
@@ -328,7 +328,7 @@ TEST_F(StartupTest, FindsOnlyCompleteEntriesOfThisBoard) {
     config.slot = 4;
     config.bus = 1;
     auto entry = [](const WString& name, DWORD board, DWORD slot, DWORD bus, bool withSwitch) {
-        WString key = WString(DRIVER_SERVICE_KEY_W) + u'\\' + name;
+        WString key = WString(DRIVER_SERVICE_KEY_W) + TEXT('\\') + name;
         sim::SetDword(key, VALUE_BOARD_ID_W, board);
         sim::SetDword(key, VALUE_SLOT_NUMBER_W, slot);
         sim::SetDword(key, VALUE_BUS_NUMBER_W, bus);
@@ -339,24 +339,24 @@ TEST_F(StartupTest, FindsOnlyCompleteEntriesOfThisBoard) {
         std::function<void()> setup;
         LONG number;
     } cases[] = {
-        {"a match", [&] { entry(u"Device009", 107, 4, 1, true); }, 9},
-        {"other slot", [&] { entry(u"Device009", 107, 3, 1, true); }, -1},
-        {"other bus", [&] { entry(u"Device009", 107, 4, 0, true); }, -1},
-        {"other model", [&] { entry(u"Device009", 108, 4, 1, true); }, -1},
-        {"no SwitchID", [&] { entry(u"Device009", 107, 4, 1, false); }, -1},
+        {"a match", [&] { entry(TEXT("Device009"), 107, 4, 1, true); }, 9},
+        {"other slot", [&] { entry(TEXT("Device009"), 107, 3, 1, true); }, -1},
+        {"other bus", [&] { entry(TEXT("Device009"), 107, 4, 0, true); }, -1},
+        {"other model", [&] { entry(TEXT("Device009"), 108, 4, 1, true); }, -1},
+        {"no SwitchID", [&] { entry(TEXT("Device009"), 107, 4, 1, false); }, -1},
         {"an empty SlotNumber after another entry",
          [&] {
-             entry(u"Device002", 107, 4, 2, true);
-             entry(u"Device003", 107, 4, 1, true);
-             sim::SetValue(WString(DRIVER_SERVICE_KEY_W) + u"\\Device003", VALUE_SLOT_NUMBER_W, REG_DWORD, "", 0);
+             entry(TEXT("Device002"), 107, 4, 2, true);
+             entry(TEXT("Device003"), 107, 4, 1, true);
+             sim::SetValue(WString(DRIVER_SERVICE_KEY_W) + TEXT("\\Device003"), VALUE_SLOT_NUMBER_W, REG_DWORD, "", 0);
          },
          -1},
-        {"number out of range", [&] { entry(u"Device300", 107, 4, 1, true); }, -1},
+        {"number out of range", [&] { entry(TEXT("Device300"), 107, 4, 1, true); }, -1},
         {"the first of two", [&] {
-             entry(u"Device005", 107, 4, 1, true);
-             entry(u"Device006", 107, 4, 1, true);
+             entry(TEXT("Device005"), 107, 4, 1, true);
+             entry(TEXT("Device006"), 107, 4, 1, true);
          }, 5},
-        {"a name longer than 31 units", [&] { entry(u"Device007 and a long tail of text", 107, 4, 1, true); }, -1},
+        {"a name longer than 31 units", [&] { entry(TEXT("Device007 and a long tail of text"), 107, 4, 1, true); }, -1},
     };
     for (const Case& c : cases) {
         cesim::ResetAll();
@@ -376,10 +376,10 @@ TEST_F(StartupTest, DeviceSettingsLoadUpToTheFirstMissingChannel) {
     DeviceContext* d = Start(AddBoard());
     ASSERT_NE(d, nullptr);
     WString key = DriverKey(d->DeviceNumber);
-    sim::SetString(key, u"AOSettings 0", u" 2048 5.00 -5.00 0.00 0.00");
-    sim::SetString(key, u"AOSettings 1", u" 0 10.00 -10.00 0.00 0.00");
-    sim::DeleteValue(key, u"AOSettings 2");
-    sim::SetString(key, u"AOSettings 3", u" 1 5.00 0.00 0.00 0.00");
+    sim::SetString(key, TEXT("AOSettings 0"), TEXT(" 2048 5.00 -5.00 0.00 0.00"));
+    sim::SetString(key, TEXT("AOSettings 1"), TEXT(" 0 10.00 -10.00 0.00 0.00"));
+    sim::DeleteValue(key, TEXT("AOSettings 2"));
+    sim::SetString(key, TEXT("AOSettings 3"), TEXT(" 1 5.00 0.00 0.00 0.00"));
     for (AoChannelSetting& s : d->Channels) s = Setting(9, 1, 1, 1, 1);
     LoadDeviceSettings(d);
     EXPECT_EQ(cesim::OpenKeyCount(), 0u);
@@ -387,7 +387,7 @@ TEST_F(StartupTest, DeviceSettingsLoadUpToTheFirstMissingChannel) {
     EXPECT_SETTING(d->Channels[1], Setting(0, 10, -10, 0, 0)) << "-10.00 is cut after five characters";
     EXPECT_SETTING(d->Channels[2], Setting(9, 1, 1, 1, 1)) << "the missing channel and those after it stay";
     EXPECT_SETTING(d->Channels[3], Setting(9, 1, 1, 1, 1));
-    sim::SetString(key, u"AOSettings 2", u" 0 0.00 0.00 0.00 0.00");
+    sim::SetString(key, TEXT("AOSettings 2"), TEXT(" 0 0.00 0.00 0.00 0.00"));
     LoadDeviceSettings(d);
     EXPECT_SETTING(d->Channels[2], Setting(0, 0, 0, 0, 0)) << "no defaults when loading published zeros";
     EXPECT_SETTING(d->Channels[3], Setting(1, 5, 0, 0, 0));
@@ -399,14 +399,14 @@ TEST_F(StartupTest, CallNameTakesOnlyANameThatFits) {
         std::function<void(const WString&)> setName;
         const WCHAR* callName;
     } cases[] = {
-        {"five characters", [](const WString& k) { sim::SetString(k, u"Name", u"AOC9:"); }, u"AOC9:"},
-        {"shorter", [](const WString& k) { sim::SetString(k, u"Name", u"A:"); }, u"A:"},
-        {"six characters", [](const WString& k) { sim::SetString(k, u"Name", u"AOC10:"); }, u""},
-        {"longer than the room read", [](const WString& k) { sim::SetString(k, u"Name", u"AOC1:AOC1:AOC1:"); }, u""},
-        {"missing", [](const WString& k) { sim::DeleteValue(k, u"Name"); }, u""},
-        {"not a text", [](const WString& k) { sim::SetDword(k, u"Name", 0x3A43); }, u""},
+        {"five characters", [](const WString& k) { sim::SetString(k, TEXT("Name"), TEXT("AOC9:")); }, TEXT("AOC9:")},
+        {"shorter", [](const WString& k) { sim::SetString(k, TEXT("Name"), TEXT("A:")); }, TEXT("A:")},
+        {"six characters", [](const WString& k) { sim::SetString(k, TEXT("Name"), TEXT("AOC10:")); }, TEXT("")},
+        {"longer than the room read", [](const WString& k) { sim::SetString(k, TEXT("Name"), TEXT("AOC1:AOC1:AOC1:")); }, TEXT("")},
+        {"missing", [](const WString& k) { sim::DeleteValue(k, TEXT("Name")); }, TEXT("")},
+        {"not a text", [](const WString& k) { sim::SetDword(k, TEXT("Name"), 0x3A43); }, TEXT("")},
         {"five without a terminator",
-         [](const WString& k) { sim::SetValue(k, u"Name", REG_SZ, u"AOC7:", 10, REG_OPTION_VOLATILE); }, u"AOC7:"},
+         [](const WString& k) { sim::SetValue(k, TEXT("Name"), REG_SZ, TEXT("AOC7:"), 10, REG_OPTION_VOLATILE); }, TEXT("AOC7:")},
     };
     for (const Case& c : cases) {
         Reboot();

@@ -54,7 +54,7 @@ TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
             for (AfxFaultPoint pt : kFilePoints) nBase[pt] = AfxCallCount(pt);
             ASSERT_EQ(op.run(doc), 0);
             for (AfxFaultPoint pt : kFilePoints) nCalls[pt] = AfxCallCount(pt) - nBase[pt];
-            expected = file.Get();
+            expected = file.Get(doc.m_file);
         }
         ASSERT_NE(expected, kScript);
 
@@ -76,12 +76,12 @@ TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
                         EXPECT_EQ(e->m_cause, CFileException::diskFull);
                         e->Delete();
                     }
-                    EXPECT_EQ(file.Get(), kScript);
+                    EXPECT_EQ(file.Get(doc.m_file), kScript);
                     ASSERT_NE(doc.m_pText, nullptr);
                     EXPECT_EQ(std::string(doc.m_pText, doc.m_dwLength), kScript);
                     EXPECT_EQ(AfxLivePageBlocks(), 1u);
                     EXPECT_EQ(op.run(doc), 0);  // and it can be done again
-                    EXPECT_EQ(file.Get(), expected);
+                    EXPECT_EQ(file.Get(doc.m_file), expected);
                     ++nInjected[pt];
                 }
             }

@@ -44,9 +44,10 @@ protected:
         m_file.Put(bytes);
         ASSERT_EQ(m_doc.Open(m_file.Path()), 0u);
     }
+    std::string OnDisk() const { return m_file.Get(m_doc.m_file); }
     // The text held must be the file's, and only the text may be held between operations.
     void ExpectInStep() {
-        EXPECT_EQ(std::string(m_doc.m_pText, m_doc.m_dwLength), m_file.Get());
+        EXPECT_EQ(std::string(m_doc.m_pText, m_doc.m_dwLength), OnDisk());
         EXPECT_EQ(AfxLivePageBlocks(), 1u);
     }
     std::string ReadString(int n, const char* name) {
@@ -177,7 +178,7 @@ TEST_F(RegScriptTest, APatternQuotedWithoutTheKeyNeverReachesTheLinesAbove) {
     const std::string real = Header(3) + "\r\n\"SwitchID\"=dword:3\r\n";
     OpenOn(kPreamble + kT0 + "; moved to Template3]\r\n" + real + kT1);
     EXPECT_EQ(m_doc.DeleteTemplateSection(3), 0);
-    EXPECT_EQ(m_file.Get(), kPreamble + kT0 + real + kT1);
+    EXPECT_EQ(OnDisk(), kPreamble + kT0 + real + kT1);
     ExpectInStep();
 }
 
@@ -257,20 +258,20 @@ TEST_F(RegScriptTest, WriteValueRewritesOneLineInPlaceAndKeepsEverythingElse) {
     EXPECT_EQ(WriteDword(0, "SwitchID", 10), 0);
     std::string expected = kScript;
     expected.replace(expected.find("dword:5"), 7, "dword:a");
-    EXPECT_EQ(m_file.Get(), expected);  // indentation kept
+    EXPECT_EQ(OnDisk(), expected);  // indentation kept
     ExpectInStep();
 
     // A new value goes just before the next section's "[", after the comment and blank line.
     const char text[] = "     0     5     0    20     4";
     EXPECT_EQ(m_doc.WriteValue(0, "AOSettings 1", REG_SZ, text, 30), 0);
     expected.insert(expected.find(Header(11)), std::string("\"AOSettings 1\"=\"") + text + "\"\r\n");
-    EXPECT_EQ(m_file.Get(), expected);
+    EXPECT_EQ(OnDisk(), expected);
 
     // In the last section it goes at the end; for an absent template too, without a header.
     EXPECT_EQ(WriteDword(1, "Extra", 0), 0);
     EXPECT_EQ(WriteDword(9, "SwitchID", 0xFFFFFFFF), 0);
     expected += "\"Extra\"=dword:0\r\n\"SwitchID\"=dword:ffffffff\r\n";
-    EXPECT_EQ(m_file.Get(), expected);
+    EXPECT_EQ(OnDisk(), expected);
     EXPECT_EQ(ReadString(0, "AOSettings 1"), text);
     ExpectInStep();
 
@@ -278,7 +279,7 @@ TEST_F(RegScriptTest, WriteValueRewritesOneLineInPlaceAndKeepsEverythingElse) {
     const unsigned nWrites = AfxCallCount(AFX_FAULT_WRITE);
     EXPECT_EQ(m_doc.WriteValue(0, "AOSettings 1", REG_SZ, text, 30), 0);
     EXPECT_EQ(AfxCallCount(AFX_FAULT_WRITE), nWrites);
-    EXPECT_EQ(m_file.Get(), expected);
+    EXPECT_EQ(OnDisk(), expected);
 }
 
 TEST_F(RegScriptTest, WriteValueFormatsEachType) {
@@ -303,7 +304,7 @@ TEST_F(RegScriptTest, WriteValueFormatsEachType) {
         SCOPED_TRACE(c.line);
         OpenOn(kT1);
         EXPECT_EQ(m_doc.WriteValue(1, "W", c.type, c.data, c.size), 0);
-        EXPECT_EQ(m_file.Get(), kT1 + c.line + "\r\n");
+        EXPECT_EQ(OnDisk(), kT1 + c.line + "\r\n");
         m_doc.Close();
     }
 }
@@ -322,7 +323,7 @@ TEST_F(RegScriptTest, WriteValueRefusesWhatItCannotWriteAndTouchesNothing) {
     EXPECT_EQ(m_doc.WriteValue(0, "SwitchID", REG_DWORD, nullptr, 4), 1);
     // The longest line that fits: 255 characters with its CR LF.
     EXPECT_EQ(m_doc.WriteValue(9, "L", REG_SZ, longText.c_str(), 255 - 8), 0);
-    EXPECT_EQ(m_file.Get(), kScript + "\"L\"=\"" + longText.substr(0, 247) + "\"\r\n");
+    EXPECT_EQ(OnDisk(), kScript + "\"L\"=\"" + longText.substr(0, 247) + "\"\r\n");
 }
 
 TEST_F(RegScriptTest, WriteValueEdgesOfTheText) {
@@ -342,7 +343,7 @@ TEST_F(RegScriptTest, WriteValueEdgesOfTheText) {
         SCOPED_TRACE(c.before);
         OpenOn(c.before);
         EXPECT_EQ(WriteDword(c.n, c.name, 7), 0);
-        EXPECT_EQ(m_file.Get(), c.after);
+        EXPECT_EQ(OnDisk(), c.after);
         ExpectInStep();
         m_doc.Close();
     }
@@ -364,7 +365,7 @@ TEST_F(RegScriptTest, AppendAndFiveWritesAsTheStoreSavesANewTemplate) {
         EXPECT_EQ(m_doc.WriteValue(3, name, REG_SZ, text, static_cast<DWORD>(cch)), 0);
         tail += std::string("\"") + name + "\"=\"     0    10   -10     0     0\"\r\n";
     }
-    EXPECT_EQ(m_file.Get(), kScript + tail);
+    EXPECT_EQ(OnDisk(), kScript + tail);
     EXPECT_EQ(m_doc.TemplateSectionExists(3), 1);
     ExpectInStep();
 }
@@ -382,12 +383,12 @@ TEST_F(RegScriptTest, DeleteTemplateSectionCutsTheWholeSection) {
         SCOPED_TRACE(c.n);
         OpenOn(kScript);
         EXPECT_EQ(m_doc.DeleteTemplateSection(c.n), 0);
-        EXPECT_EQ(m_file.Get(), c.after);
+        EXPECT_EQ(OnDisk(), c.after);
         // The document follows the file and can go on.
         ExpectInStep();
         EXPECT_EQ(m_doc.TemplateSectionExists(c.n), 0);
         EXPECT_EQ(WriteDword(11, "SwitchID", 12), 0);
-        EXPECT_NE(m_file.Get().find(Header(11) + "\r\n\"SwitchID\"=dword:c\r\n"), std::string::npos);
+        EXPECT_NE(OnDisk().find(Header(11) + "\r\n\"SwitchID\"=dword:c\r\n"), std::string::npos);
         m_doc.Close();
     }
 }
@@ -403,7 +404,7 @@ TEST_F(RegScriptTest, NoMemoryMeansNothingDoneAndNothingHeld) {
     EXPECT_EQ(WriteDword(0, "SwitchID", 9), 1);
     AfxFailCall(AFX_FAULT_PAGE_ALLOC, 1, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(m_doc.AppendTemplateSection(4), 1);
-    EXPECT_EQ(m_file.Get(), kScript);
+    EXPECT_EQ(OnDisk(), kScript);
     ExpectInStep();
     m_doc.Close();
 

@@ -1,31 +1,34 @@
 #include "script_file.h"
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
-#include <stdexcept>
-#include <sys/stat.h>
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 ScriptFile::ScriptFile(const std::string& relativePath) {
+    std::random_device random;
     for (;;) {
-        char szRoot[] = "/tmp/regscript_XXXXXX";
-        if (!mkdtemp(szRoot)) throw std::runtime_error("mkdtemp");
-        m_root = szRoot;
-        if (m_root.find("PCI") == std::string::npos && m_root.find("PCM") == std::string::npos &&
-            m_root.find("USB") == std::string::npos)
-            break;
-        rmdir(szRoot);
+        std::filesystem::path root = std::filesystem::temp_directory_path() / ("regscript_" + std::to_string(random()));
+        m_root = root.string();
+        if (m_root.find("PCI") != std::string::npos || m_root.find("PCM") != std::string::npos ||
+            m_root.find("USB") != std::string::npos)
+            continue;
+        if (std::filesystem::create_directory(root)) break;
     }
     m_path = Create(relativePath);
 }
 
-ScriptFile::~ScriptFile() { std::system(("rm -rf '" + m_root + "'").c_str()); }
+ScriptFile::~ScriptFile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_root, ignored);
+}
 
 std::string ScriptFile::Create(const std::string& relativePath, const std::string& bytes) const {
     std::string path = m_root + "/" + relativePath;
-    for (size_t slash = m_root.size() + 1; (slash = path.find('/', slash)) != std::string::npos; ++slash)
-        mkdir(path.substr(0, slash).c_str(), 0777);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
@@ -37,6 +40,25 @@ std::string ScriptFile::Get() const {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::string ScriptFile::Get(const CFile& holder) const {
+    if (holder.m_hFile == CFile::hFileNull) return Get();
+    std::string bytes;
+    char buf[4096];
+#if defined(_WIN32)
+    HANDLE h = reinterpret_cast<HANDLE>(holder.m_hFile);
+    LARGE_INTEGER zero = {}, position = {};
+    SetFilePointerEx(h, zero, &position, FILE_CURRENT);
+    SetFilePointerEx(h, zero, nullptr, FILE_BEGIN);
+    DWORD cb = 0;
+    while (ReadFile(h, buf, sizeof buf, &cb, nullptr) && cb) bytes.append(buf, cb);
+    SetFilePointerEx(h, position, nullptr, FILE_BEGIN);
+#else
+    const int fd = static_cast<int>(holder.m_hFile);
+    for (ssize_t cb; (cb = pread(fd, buf, sizeof buf, static_cast<off_t>(bytes.size()))) > 0;) bytes.append(buf, cb);
+#endif
+    return bytes;
 }
 
 std::string Header(int n) {

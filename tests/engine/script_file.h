@@ -1,6 +1,8 @@
 #pragma once
 // A registry script on disk for the document tests: a fresh temporary root
 // whose own name holds none of the texts that Open looks for in a path.
+#include <afx.h>
+
 #include <string>
 
 class ScriptFile {
@@ -17,6 +19,10 @@ public:
     const std::string& Root() const { return m_root; }
     void Put(const std::string& bytes) const;
     std::string Get() const;
+    // The script's bytes while `holder` may hold it open. Windows lets no other
+    // opener read a file held without sharing, so this reads through the
+    // holder's own handle, leaving its position where it was.
+    std::string Get(const CFile& holder) const;
 
 private:
     std::string m_root;

@@ -15,7 +15,7 @@ using cesim::WString;
 const int THREADS = 4;
 const int ROUNDS = 300;
 
-WString Path(int thread) { return u"Stress\\T" + WString(1, static_cast<WCHAR>(u'0' + thread)); }
+WString Path(int thread) { return TEXT("Stress\\T") + WString(1, static_cast<WCHAR>(TEXT('0') + thread)); }
 
 TEST(PlatformConcurrency, RegistryKeepsEveryThreadsWrites) {
     cesim::ResetAll();
@@ -27,13 +27,13 @@ TEST(PlatformConcurrency, RegistryKeepsEveryThreadsWrites) {
                 HKEY key = nullptr;
                 ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, &key, nullptr),
                           ERROR_SUCCESS);
-                ASSERT_EQ(RegSetValueExW(key, u"Count", 0, REG_DWORD, reinterpret_cast<BYTE*>(&i), 4), ERROR_SUCCESS);
+                ASSERT_EQ(RegSetValueExW(key, TEXT("Count"), 0, REG_DWORD, reinterpret_cast<BYTE*>(&i), 4), ERROR_SUCCESS);
                 DWORD back = 0, size = 4;
-                ASSERT_EQ(RegQueryValueExW(key, u"count", nullptr, nullptr, reinterpret_cast<BYTE*>(&back), &size),
+                ASSERT_EQ(RegQueryValueExW(key, TEXT("count"), nullptr, nullptr, reinterpret_cast<BYTE*>(&back), &size),
                           ERROR_SUCCESS);
                 EXPECT_EQ(back, i);
                 HKEY parent = nullptr;
-                ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Stress", 0, 0, &parent), ERROR_SUCCESS);
+                ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("Stress"), 0, 0, &parent), ERROR_SUCCESS);
                 DWORD subKeys = 0;
                 RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
                                  nullptr, nullptr, nullptr);
@@ -49,7 +49,7 @@ TEST(PlatformConcurrency, RegistryKeepsEveryThreadsWrites) {
         HKEY key = nullptr;
         ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Path(t).c_str(), 0, 0, &key), ERROR_SUCCESS);
         DWORD back = 0, size = 4;
-        RegQueryValueExW(key, u"Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&back), &size);
+        RegQueryValueExW(key, TEXT("Count"), nullptr, nullptr, reinterpret_cast<BYTE*>(&back), &size);
         EXPECT_EQ(back, static_cast<DWORD>(ROUNDS - 1));
         RegCloseKey(key);
     }

@@ -13,7 +13,7 @@ class DdkTest : public ::testing::Test {
 public:
     void SetUp() override {
         cesim::ResetAll();
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\PCI\\Instance\\B1", 0, nullptr, 0, 0,
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Drivers\\BuiltIn\\PCI\\Instance\\B1"), 0, nullptr, 0, 0,
                                   nullptr, &key, nullptr),
                   ERROR_SUCCESS);
     }
@@ -34,16 +34,16 @@ public:
     void Multi(const WCHAR* name, const WString& list) {
         WString data = list;
         for (WCHAR& c : data) {
-            if (c == u'|') c = 0;
+            if (c == TEXT('|')) c = 0;
         }
         data.push_back(0);
         RegSetValueExW(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                        static_cast<DWORD>((data.size() + 1) * sizeof(WCHAR)));
     }
     void Identity() {
-        Dword(u"DeviceNumber", 9);
-        Dword(u"FunctionNumber", 0);
-        Dword(u"InstanceIndex", 2);
+        Dword(TEXT("DeviceNumber"), 9);
+        Dword(TEXT("FunctionNumber"), 0);
+        Dword(TEXT("InstanceIndex"), 2);
     }
 
     HKEY key = nullptr;
@@ -61,8 +61,8 @@ TEST_F(DdkTest, PciInfoChecksItsParameters) {
 
 TEST_F(DdkTest, PciInfoReadsTheIdentityAndSetsABitPerIdentifier) {
     Identity();
-    Dword(u"VendorID", 0x1F06);
-    Dword(u"SubSystemID", 0xA100);
+    Dword(TEXT("VendorID"), 0x1F06);
+    Dword(TEXT("SubSystemID"), 0xA100);
     DDKPCIINFO info;
     std::memset(&info, 0xAB, sizeof(info));
     info.cbSize = sizeof(info);
@@ -81,17 +81,17 @@ TEST_F(DdkTest, PciInfoFailures) {
         DWORD expected;
     } cases[] = {
         {"no identity", [](DdkTest&) {}, ERROR_FILE_NOT_FOUND},
-        {"instance missing", [](DdkTest& t) { t.Dword(u"DeviceNumber", 1); t.Dword(u"FunctionNumber", 0); },
+        {"instance missing", [](DdkTest& t) { t.Dword(TEXT("DeviceNumber"), 1); t.Dword(TEXT("FunctionNumber"), 0); },
          ERROR_FILE_NOT_FOUND},
-        {"number as text", [](DdkTest& t) { t.Identity(); t.Text(u"DeviceNumber", u"9"); }, ERROR_INVALID_DATA},
-        {"identifier as text", [](DdkTest& t) { t.Identity(); t.Text(u"SubSystemID", u"A100"); },
+        {"number as text", [](DdkTest& t) { t.Identity(); t.Text(TEXT("DeviceNumber"), TEXT("9")); }, ERROR_INVALID_DATA},
+        {"identifier as text", [](DdkTest& t) { t.Identity(); t.Text(TEXT("SubSystemID"), TEXT("A100")); },
          ERROR_INVALID_DATA},
-        {"identifier as long text", [](DdkTest& t) { t.Identity(); t.Text(u"Class", u"long enough"); },
+        {"identifier as long text", [](DdkTest& t) { t.Identity(); t.Text(TEXT("Class"), TEXT("long enough")); },
          ERROR_INVALID_DATA},
     };
     for (const Case& c : cases) {
         RegCloseKey(key);
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Drivers");
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("Drivers"));
         SetUp();
         c.setup(*this);
         DDKPCIINFO info = {};
@@ -102,8 +102,8 @@ TEST_F(DdkTest, PciInfoFailures) {
 
 TEST_F(DdkTest, UnreadableIdentifierCountsAsAbsent) {
     Identity();
-    Dword(u"SubSystemID", 0xA100);
-    cesim::InjectFault(cesim::Fault(cesim::Call::RegQueryValueEx, ERROR_ACCESS_DENIED).Value(u"SubSystemID"));
+    Dword(TEXT("SubSystemID"), 0xA100);
+    cesim::InjectFault(cesim::Fault(cesim::Call::RegQueryValueEx, ERROR_ACCESS_DENIED).Value(TEXT("SubSystemID")));
     DDKPCIINFO info = {};
     info.cbSize = sizeof(info);
     ASSERT_EQ(DDKReg_GetPciInfo(key, &info), static_cast<DWORD>(ERROR_SUCCESS));
@@ -118,31 +118,31 @@ TEST_F(DdkTest, WindowInfoForms) {
         DWORD ioCount, firstBase, firstLen, memCount;
     } cases[] = {
         {"nothing", [](DdkTest&) {}, ERROR_SUCCESS, 0, 0, 0, 0},
-        {"one dword window", [](DdkTest& t) { t.Dword(u"IoBase", 0xD000); t.Dword(u"IoLen", 0x20); },
+        {"one dword window", [](DdkTest& t) { t.Dword(TEXT("IoBase"), 0xD000); t.Dword(TEXT("IoLen"), 0x20); },
          ERROR_SUCCESS, 1, 0xD000, 0x20, 0},
         {"lists",
-         [](DdkTest& t) { t.Multi(u"IoBase", u"d000|0xE000"); t.Multi(u"IoLen", u"20|40"); },
+         [](DdkTest& t) { t.Multi(TEXT("IoBase"), TEXT("d000|0xE000")); t.Multi(TEXT("IoLen"), TEXT("20|40")); },
          ERROR_SUCCESS, 2, 0xD000, 0x20, 0},
         {"seven in a list",
-         [](DdkTest& t) { t.Multi(u"IoBase", u"1|2|3|4|5|6|7"); t.Multi(u"IoLen", u"1|2|3|4|5|6|7"); },
+         [](DdkTest& t) { t.Multi(TEXT("IoBase"), TEXT("1|2|3|4|5|6|7")); t.Multi(TEXT("IoLen"), TEXT("1|2|3|4|5|6|7")); },
          ERROR_SUCCESS, 6, 1, 1, 0},
-        {"counts differ", [](DdkTest& t) { t.Multi(u"IoBase", u"d000|e000"); t.Multi(u"IoLen", u"20"); },
+        {"counts differ", [](DdkTest& t) { t.Multi(TEXT("IoBase"), TEXT("d000|e000")); t.Multi(TEXT("IoLen"), TEXT("20")); },
          ERROR_INVALID_DATA, 0, 0, 0, 0},
-        {"base without length", [](DdkTest& t) { t.Dword(u"IoBase", 0xD000); }, ERROR_INVALID_DATA, 0, 0, 0, 0},
-        {"types differ", [](DdkTest& t) { t.Dword(u"IoBase", 0xD000); t.Multi(u"IoLen", u"20"); },
+        {"base without length", [](DdkTest& t) { t.Dword(TEXT("IoBase"), 0xD000); }, ERROR_INVALID_DATA, 0, 0, 0, 0},
+        {"types differ", [](DdkTest& t) { t.Dword(TEXT("IoBase"), 0xD000); t.Multi(TEXT("IoLen"), TEXT("20")); },
          ERROR_INVALID_DATA, 0, 0, 0, 0},
-        {"memory broken", [](DdkTest& t) { t.Dword(u"MemBase", 1); t.Dword(u"IoBase", 1); t.Dword(u"IoLen", 1); },
+        {"memory broken", [](DdkTest& t) { t.Dword(TEXT("MemBase"), 1); t.Dword(TEXT("IoBase"), 1); t.Dword(TEXT("IoLen"), 1); },
          ERROR_INVALID_DATA, 0, 0, 0, 0},
         {"memory and io",
          [](DdkTest& t) {
-             t.Dword(u"MemBase", 0xFE000000); t.Dword(u"MemLen", 0x1000);
-             t.Dword(u"IoBase", 0xD000); t.Dword(u"IoLen", 0x20);
+             t.Dword(TEXT("MemBase"), 0xFE000000); t.Dword(TEXT("MemLen"), 0x1000);
+             t.Dword(TEXT("IoBase"), 0xD000); t.Dword(TEXT("IoLen"), 0x20);
          },
          ERROR_SUCCESS, 1, 0xD000, 0x20, 1},
     };
     for (const Case& c : cases) {
         RegCloseKey(key);
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Drivers");
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("Drivers"));
         SetUp();
         c.setup(*this);
         DDKWINDOWINFO info;
@@ -159,8 +159,8 @@ TEST_F(DdkTest, WindowInfoForms) {
 }
 
 TEST_F(DdkTest, WindowInfoTakesBusAndInterfaceWhenPresent) {
-    Dword(u"BusNumber", 3);
-    Dword(u"InterfaceType", PCIBus);
+    Dword(TEXT("BusNumber"), 3);
+    Dword(TEXT("InterfaceType"), PCIBus);
     DDKWINDOWINFO info = {};
     info.cbSize = sizeof(info);
     ASSERT_EQ(DDKReg_GetWindowInfo(key, &info), static_cast<DWORD>(ERROR_SUCCESS));
@@ -172,14 +172,14 @@ TEST_F(DdkTest, WindowInfoTakesBusAndInterfaceWhenPresent) {
 
 TEST_F(DdkTest, OpenDeviceKeyFollowsTheActiveKey) {
     HKEY active = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\Active\\01", 0, nullptr, REG_OPTION_VOLATILE, 0,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, TEXT("Drivers\\Active\\01"), 0, nullptr, REG_OPTION_VOLATILE, 0,
                               nullptr, &active, nullptr),
               ERROR_SUCCESS);
-    WString path = u"Drivers\\BuiltIn\\PCI\\Instance\\B1";
-    RegSetValueExW(active, u"Key", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+    WString path = TEXT("Drivers\\BuiltIn\\PCI\\Instance\\B1");
+    RegSetValueExW(active, TEXT("Key"), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                    static_cast<DWORD>((path.size() + 1) * 2));
     RegCloseKey(active);
-    HKEY device = OpenDeviceKey(u"Drivers\\Active\\01");
+    HKEY device = OpenDeviceKey(TEXT("Drivers\\Active\\01"));
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(cesim::OpenKeyCount(), 2u) << "the fixture's key and the device key; the active key is closed";
     RegCloseKey(device);
@@ -187,15 +187,15 @@ TEST_F(DdkTest, OpenDeviceKeyFollowsTheActiveKey) {
     struct Case {
         const WCHAR* activeKey;
         DWORD error;
-    } cases[] = {{u"Drivers\\Active\\02", ERROR_FILE_NOT_FOUND}, {nullptr, ERROR_INVALID_PARAMETER}};
+    } cases[] = {{TEXT("Drivers\\Active\\02"), ERROR_FILE_NOT_FOUND}, {nullptr, ERROR_INVALID_PARAMETER}};
     for (const Case& c : cases) {
         SetLastError(0);
         EXPECT_EQ(OpenDeviceKey(c.activeKey), nullptr);
         EXPECT_EQ(GetLastError(), c.error);
     }
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn\\PCI\\Instance\\B1");
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("Drivers\\BuiltIn\\PCI\\Instance\\B1"));
     SetLastError(0);
-    EXPECT_EQ(OpenDeviceKey(u"Drivers\\Active\\01"), nullptr) << "the device key is gone";
+    EXPECT_EQ(OpenDeviceKey(TEXT("Drivers\\Active\\01")), nullptr) << "the device key is gone";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 

@@ -24,7 +24,7 @@ protected:
     }
 };
 
-const WString T0 = u"Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template0";
+const WString T0 = TEXT("Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template0");
 
 TEST_F(RegFileTest, ImportsWhatTheConfigurationLibraryWrites) {
     const char* script =
@@ -37,12 +37,12 @@ TEST_F(RegFileTest, ImportsWhatTheConfigurationLibraryWrites) {
         "\"List\"=multi_sz:41,42,00,43,00,00\r\n";
     std::string error;
     ASSERT_TRUE(sim::ImportRegText(script, &error)) << error;
-    EXPECT_EQ(*sim::GetDword(T0, u"SwitchID"), 10u);
-    EXPECT_EQ(*sim::GetString(T0, u"AOSettings 0"), u"     0    10   -10     0     0");
-    EXPECT_EQ(Bytes(T0, u"AOSettings 0").size(), 62u) << "30 units and a terminator";
-    EXPECT_EQ(Bytes(T0, u"Blob"), (std::vector<BYTE>{0x0A, 0xFF, 0x00}));
-    EXPECT_EQ(Type(T0, u"List"), static_cast<DWORD>(REG_MULTI_SZ));
-    EXPECT_EQ(Bytes(T0, u"List"), (std::vector<BYTE>{'A', 0, 'B', 0, 0, 0, 'C', 0, 0, 0, 0, 0}))
+    EXPECT_EQ(*sim::GetDword(T0, TEXT("SwitchID")), 10u);
+    EXPECT_EQ(*sim::GetString(T0, TEXT("AOSettings 0")), TEXT("     0    10   -10     0     0"));
+    EXPECT_EQ(Bytes(T0, TEXT("AOSettings 0")).size(), 62u) << "30 units and a terminator";
+    EXPECT_EQ(Bytes(T0, TEXT("Blob")), (std::vector<BYTE>{0x0A, 0xFF, 0x00}));
+    EXPECT_EQ(Type(T0, TEXT("List")), static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(Bytes(T0, TEXT("List")), (std::vector<BYTE>{'A', 0, 'B', 0, 0, 0, 'C', 0, 0, 0, 0, 0}))
         << "8-bit characters become UTF-16 units";
 }
 
@@ -61,14 +61,14 @@ TEST_F(RegFileTest, ImportsOrdinaryRegSyntax) {
         "[-HKEY_LOCAL_MACHINE\\A\\Doomed]\n";
     std::string error;
     ASSERT_TRUE(sim::ImportRegText(script, &error)) << error;
-    EXPECT_EQ(*sim::GetString(u"A\\B", u""), u"default");
-    EXPECT_EQ(*sim::GetString(u"A\\B", u"Esc"), u"a\\b \"q\" c:\\x");
+    EXPECT_EQ(*sim::GetString(TEXT("A\\B"), TEXT("")), TEXT("default"));
+    EXPECT_EQ(*sim::GetString(TEXT("A\\B"), TEXT("Esc")), TEXT("a\\b \"q\" c:\\x"));
     std::vector<BYTE> multi = {'o', 0, 'n', 0, 'e', 0, 0, 0, 't', 0, 'w', 0, 'o', 0, 0, 0, 0, 0};
-    EXPECT_EQ(Bytes(u"A\\B", u"Multi"), multi);
-    EXPECT_EQ(Bytes(u"A\\B", u"Raw"), (std::vector<BYTE>{0x6F, 0, 0, 0, 0, 0}));
-    EXPECT_FALSE(sim::GetValue(u"A\\B", u"Gone"));
-    EXPECT_FALSE(sim::KeyExists(u"A\\Doomed"));
-    EXPECT_EQ(sim::SubKeyNames(u"A"), std::vector<WString>{u"B"});
+    EXPECT_EQ(Bytes(TEXT("A\\B"), TEXT("Multi")), multi);
+    EXPECT_EQ(Bytes(TEXT("A\\B"), TEXT("Raw")), (std::vector<BYTE>{0x6F, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(sim::GetValue(TEXT("A\\B"), TEXT("Gone")));
+    EXPECT_FALSE(sim::KeyExists(TEXT("A\\Doomed")));
+    EXPECT_EQ(sim::SubKeyNames(TEXT("A")), std::vector<WString>{TEXT("B")});
 }
 
 TEST_F(RegFileTest, MalformedScriptsChangeNothingAndNameTheLine) {
@@ -99,8 +99,8 @@ TEST_F(RegFileTest, MalformedScriptsChangeNothingAndNameTheLine) {
         // The prefix adds two lines.
         int line = std::atoi(c.error + 5) + 2;
         EXPECT_EQ(error.rfind("line " + std::to_string(line) + ": ", 0), 0u) << c.script << " gave " << error;
-        EXPECT_FALSE(sim::KeyExists(u"Before")) << "nothing of a bad script is applied";
-        EXPECT_FALSE(sim::KeyExists(u"K"));
+        EXPECT_FALSE(sim::KeyExists(TEXT("Before"))) << "nothing of a bad script is applied";
+        EXPECT_FALSE(sim::KeyExists(TEXT("K")));
     }
     std::string error;
     EXPECT_FALSE(sim::ImportRegText("REGEDIT4\n\"V\"=dword:1\n", &error));
@@ -118,54 +118,54 @@ TEST_F(RegFileTest, ExportThenImportGivesBackTheSameTypesAndBytes) {
     std::vector<BYTE> big(300);
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<BYTE>(i);
     const Value values[] = {
-        {u"Text", REG_SZ, {'h', 0, 'i', 0, 0, 0}},
-        {u"Quote\"d \\ name", REG_SZ, {'"', 0, '\\', 0, 0, 0}},
-        {u"Padded", REG_SZ, padded},
-        {u"Bare", REG_SZ, {'A', 0, 'O', 0, 'C', 0, '1', 0, ':', 0}},
-        {u"Odd", REG_SZ, {'A', 0, 'B'}},
-        {u"Wide", REG_SZ, {0x34, 0x12, 0, 0}},
-        {u"EmptyText", REG_SZ, {0, 0}},
-        {u"NoBytes", REG_SZ, {}},
-        {u"Word", REG_DWORD, {1, 2, 3, 4}},
-        {u"ShortWord", REG_DWORD, {1, 2}},
-        {u"Binary", REG_BINARY, big},
-        {u"Multi", REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
-        {u"MultiHole", REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
-        {u"Expand", REG_EXPAND_SZ, {'%', 0, 0, 0}},
-        {u"None", REG_NONE, {}},
-        {u"", REG_DWORD, {9, 0, 0, 0}},
+        {TEXT("Text"), REG_SZ, {'h', 0, 'i', 0, 0, 0}},
+        {TEXT("Quote\"d \\ name"), REG_SZ, {'"', 0, '\\', 0, 0, 0}},
+        {TEXT("Padded"), REG_SZ, padded},
+        {TEXT("Bare"), REG_SZ, {'A', 0, 'O', 0, 'C', 0, '1', 0, ':', 0}},
+        {TEXT("Odd"), REG_SZ, {'A', 0, 'B'}},
+        {TEXT("Wide"), REG_SZ, {0x34, 0x12, 0, 0}},
+        {TEXT("EmptyText"), REG_SZ, {0, 0}},
+        {TEXT("NoBytes"), REG_SZ, {}},
+        {TEXT("Word"), REG_DWORD, {1, 2, 3, 4}},
+        {TEXT("ShortWord"), REG_DWORD, {1, 2}},
+        {TEXT("Binary"), REG_BINARY, big},
+        {TEXT("Multi"), REG_MULTI_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
+        {TEXT("MultiHole"), REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0, 'b', 0, 0, 0, 0, 0}},
+        {TEXT("Expand"), REG_EXPAND_SZ, {'%', 0, 0, 0}},
+        {TEXT("None"), REG_NONE, {}},
+        {TEXT(""), REG_DWORD, {9, 0, 0, 0}},
     };
-    for (const Value& v : values) sim::SetValue(u"Round\\Trip", v.name, v.type, v.data.data(), v.data.size());
-    sim::CreateKey(u"Round\\Empty");
-    sim::SetDword(u"Round\\Later", u"X", 1);
+    for (const Value& v : values) sim::SetValue(TEXT("Round\\Trip"), v.name, v.type, v.data.data(), v.data.size());
+    sim::CreateKey(TEXT("Round\\Empty"));
+    sim::SetDword(TEXT("Round\\Later"), TEXT("X"), 1);
     std::string text, error;
     ASSERT_TRUE(sim::ExportRegText(text, &error)) << error;
     cesim::ResetRegistry();
     ASSERT_TRUE(sim::ImportRegText(text, &error)) << error << "\n" << text;
     for (const Value& v : values) {
-        EXPECT_EQ(Type(u"Round\\Trip", v.name), v.type) << sim::Narrow(v.name);
-        EXPECT_EQ(Bytes(u"Round\\Trip", v.name), v.data) << sim::Narrow(v.name);
+        EXPECT_EQ(Type(TEXT("Round\\Trip"), v.name), v.type) << sim::Narrow(v.name);
+        EXPECT_EQ(Bytes(TEXT("Round\\Trip"), v.name), v.data) << sim::Narrow(v.name);
     }
-    EXPECT_EQ(sim::SubKeyNames(u"Round"), (std::vector<WString>{u"Trip", u"Empty", u"Later"}));
+    EXPECT_EQ(sim::SubKeyNames(TEXT("Round")), (std::vector<WString>{TEXT("Trip"), TEXT("Empty"), TEXT("Later")}));
     EXPECT_NE(text.find("\"Text\"=\"hi\"\r\n"), std::string::npos) << "texts stay readable";
     EXPECT_NE(text.find("; \"Padded\" holds \"P\" in 100 bytes"), std::string::npos);
 }
 
 TEST_F(RegFileTest, ExportKeepsCreationOrderAndLeavesVolatileKeysOut) {
-    for (const WCHAR* name : {u"T\\Template1", u"T\\Template0", u"T\\Template2"}) sim::SetDword(name, u"SwitchID", 2);
-    sim::SetDword(u"Drivers\\Active\\01", u"Hnd", 1, REG_OPTION_VOLATILE);
+    for (const WCHAR* name : {TEXT("T\\Template1"), TEXT("T\\Template0"), TEXT("T\\Template2")}) sim::SetDword(name, TEXT("SwitchID"), 2);
+    sim::SetDword(TEXT("Drivers\\Active\\01"), TEXT("Hnd"), 1, REG_OPTION_VOLATILE);
     cesim::SetEnumOrder(cesim::EnumOrder::Reversed);
     std::string text, error;
     ASSERT_TRUE(sim::ExportRegText(text, &error)) << error;
     EXPECT_EQ(text.find("Active"), std::string::npos);
     cesim::ResetRegistry();
     ASSERT_TRUE(sim::ImportRegText(text, &error)) << error;
-    EXPECT_EQ(sim::SubKeyNames(u"T"), (std::vector<WString>{u"Template1", u"Template0", u"Template2"}))
+    EXPECT_EQ(sim::SubKeyNames(TEXT("T")), (std::vector<WString>{TEXT("Template1"), TEXT("Template0"), TEXT("Template2")}))
         << "the first template found stays the first after a restart";
 }
 
 TEST_F(RegFileTest, ExportRefusesNamesBeyondEightBits) {
-    sim::SetDword(u"K", u"\x4E2D", 1);
+    sim::SetDword(TEXT("K"), TEXT("\x4E2D"), 1);
     std::string text, error;
     EXPECT_FALSE(sim::ExportRegText(text, &error));
     EXPECT_NE(error.find("8-bit"), std::string::npos);

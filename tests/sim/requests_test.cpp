@@ -79,6 +79,8 @@ TEST(RequestTextTest, AMalformedLineIsReportedByNumberAndYieldsNothing) {
     EXPECT_EQ(requests.size(), 2u);
 }
 
+// The run goes through the POSIX shell; a Windows build tests the parser only.
+#if !defined(_WIN32)
 struct SimRun {
     int status;
     std::string out;
@@ -154,5 +156,6 @@ TEST(RequestRunTest, NothingRunsAfterABadRequest) {
         EXPECT_FALSE(Has(run.out, "->")) << "a request ran: " << run.out;
     }
 }
+#endif
 
 }  // namespace

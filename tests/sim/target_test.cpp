@@ -2,8 +2,7 @@
 // device key's "Dll", entry points found by "Prefix".
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
+#include "module.h"
 #include "registry_layout.h"
 #include "startup_watch.h"
 #include "target.h"
@@ -30,7 +29,7 @@ protected:
     size_t heap_ = 0;
 };
 
-WString Template0() { return WString(TEMPLATE_ROOT_KEY_W) + u"\\Template0"; }
+WString Template0() { return WString(TEMPLATE_ROOT_KEY_W) + TEXT("\\Template0"); }
 
 TEST_F(TargetTest, EnumerationWritesTheDeviceKeyAsTheBusDriverDoes) {
     sim::BoardConfig config;
@@ -39,20 +38,20 @@ TEST_F(TargetTest, EnumerationWritesTheDeviceKeyAsTheBusDriverDoes) {
     config.subsystemId = 0xA123;
     ASSERT_EQ(T().AddBoard(config), 0);
     const WString& key = T().DeviceKey(0);
-    EXPECT_EQ(key, u"Drivers\\BuiltIn\\PCI\\Instance\\VQX6406S1");
-    EXPECT_EQ(*sim::GetString(key, u"Dll"), u"VQX6406S.dll");
-    EXPECT_EQ(*sim::GetString(key, u"Prefix"), u"AOC");
-    EXPECT_EQ(*sim::GetDword(key, u"DeviceNumber"), 6u);
-    EXPECT_EQ(*sim::GetDword(key, u"BusNumber"), 1u);
-    EXPECT_EQ(*sim::GetDword(key, u"SubSystemID"), 0xA123u);
-    EXPECT_EQ(*sim::GetDword(key, u"InterfaceType"), 5u);
-    EXPECT_EQ(*sim::GetDword(key, u"IoBase"), 0xD000u);
-    EXPECT_EQ(*sim::GetDword(key, u"IoLen"), 0x20u);
+    EXPECT_EQ(key, TEXT("Drivers\\BuiltIn\\PCI\\Instance\\VQX6406S1"));
+    EXPECT_EQ(*sim::GetString(key, TEXT("Dll")), TEXT("VQX6406S.dll"));
+    EXPECT_EQ(*sim::GetString(key, TEXT("Prefix")), TEXT("AOC"));
+    EXPECT_EQ(*sim::GetDword(key, TEXT("DeviceNumber")), 6u);
+    EXPECT_EQ(*sim::GetDword(key, TEXT("BusNumber")), 1u);
+    EXPECT_EQ(*sim::GetDword(key, TEXT("SubSystemID")), 0xA123u);
+    EXPECT_EQ(*sim::GetDword(key, TEXT("InterfaceType")), 5u);
+    EXPECT_EQ(*sim::GetDword(key, TEXT("IoBase")), 0xD000u);
+    EXPECT_EQ(*sim::GetDword(key, TEXT("IoLen")), 0x20u);
     config.ioLength = 0;
     config.slot = 7;
     ASSERT_EQ(T().AddBoard(config), 1);
-    EXPECT_EQ(T().DeviceKey(1), u"Drivers\\BuiltIn\\PCI\\Instance\\VQX6406S2");
-    EXPECT_FALSE(sim::GetValue(T().DeviceKey(1), u"IoBase")) << "no window, no window values";
+    EXPECT_EQ(T().DeviceKey(1), TEXT("Drivers\\BuiltIn\\PCI\\Instance\\VQX6406S2"));
+    EXPECT_FALSE(sim::GetValue(T().DeviceKey(1), TEXT("IoBase"))) << "no window, no window values";
     config.ioLength = 0x20;
     config.ioBase = 0xD010;
     std::string error;
@@ -62,25 +61,24 @@ TEST_F(TargetTest, EnumerationWritesTheDeviceKeyAsTheBusDriverDoes) {
 
 TEST_F(TargetTest, LoadsTheDriverAndStartsTheBoardEndToEnd) {
     sim::SetDword(Template0(), VALUE_SWITCH_ID_W, 0);
-    sim::SetString(Template0(), u"AOSettings 0", u"     0     5     0    20     4");
+    sim::SetString(Template0(), TEXT("AOSettings 0"), TEXT("     0     5     0    20     4"));
     ASSERT_EQ(T().AddBoard(), 0);
     std::string error;
     sim::StartupWatch watch;
     ASSERT_TRUE(T().Activate(0, &error)) << error;
     EXPECT_EQ(watch.Origin(), sim::SettingsOrigin::Template);
-    EXPECT_EQ(watch.Source(), u"Template0");
-    EXPECT_EQ(watch.PublishedKey(), WString(DRIVER_SERVICE_KEY_W) + u"\\Device000");
+    EXPECT_EQ(watch.Source(), TEXT("Template0"));
+    EXPECT_EQ(watch.PublishedKey(), WString(DRIVER_SERVICE_KEY_W) + TEXT("\\Device000"));
     EXPECT_EQ(cesim::OpenKeyCount(), 0u);
-    void* module = dlopen(T().LibraryPath(0).c_str(), RTLD_NOW | RTLD_NOLOAD);
+    void* module = sim::LoadedModule(T().LibraryPath(0));
     ASSERT_NE(module, nullptr) << T().LibraryPath(0);
     EXPECT_TRUE(cesim::ThreadLibraryCallsDisabled(module)) << "the entry routine ran with process attach";
-    dlclose(module);
-    EXPECT_EQ(T().ActiveKey(0), u"Drivers\\Active\\01");
-    EXPECT_EQ(T().CallName(0), u"AOC1:");
-    EXPECT_EQ(*sim::GetString(T().ActiveKey(0), u"Key"), T().DeviceKey(0));
+    EXPECT_EQ(T().ActiveKey(0), TEXT("Drivers\\Active\\01"));
+    EXPECT_EQ(T().CallName(0), TEXT("AOC1:"));
+    EXPECT_EQ(*sim::GetString(T().ActiveKey(0), TEXT("Key")), T().DeviceKey(0));
     EXPECT_FALSE(T().BoardAt(0).WroteAnyRegister()) << "start-up writes no register";
-    EXPECT_EQ(*sim::GetString(WString(DRIVER_SERVICE_KEY_W) + u"\\Device000", u"AOSettings 0"),
-              u" 0 5.00 0.00 20.00 4.00");
+    EXPECT_EQ(*sim::GetString(WString(DRIVER_SERVICE_KEY_W) + TEXT("\\Device000"), TEXT("AOSettings 0")),
+              TEXT(" 0 5.00 0.00 20.00 4.00"));
 
     DWORD_PTR h = T().Open(0);
     EXPECT_EQ(h, T().DeviceContext(0));
@@ -89,12 +87,12 @@ TEST_F(TargetTest, LoadsTheDriverAndStartsTheBoardEndToEnd) {
     BYTE out[4];
     EXPECT_FALSE(T().IoControl(0, h, 0, nullptr, 0, out, 4, &actual)) << "code 0 is no request";
     EXPECT_TRUE(T().Close(0, h));
-    EXPECT_EQ(T().FindByCallName(u"aoc1:"), 0);
+    EXPECT_EQ(T().FindByCallName(TEXT("aoc1:")), 0);
 
     EXPECT_TRUE(T().Unload(0));
-    EXPECT_FALSE(sim::KeyExists(u"Drivers\\Active\\01")) << "the active key goes with the driver";
-    EXPECT_TRUE(sim::KeyExists(WString(DRIVER_SERVICE_KEY_W) + u"\\Device000")) << "the device entry stays";
-    EXPECT_EQ(T().FindByCallName(u"AOC1:"), -1);
+    EXPECT_FALSE(sim::KeyExists(TEXT("Drivers\\Active\\01"))) << "the active key goes with the driver";
+    EXPECT_TRUE(sim::KeyExists(WString(DRIVER_SERVICE_KEY_W) + TEXT("\\Device000"))) << "the device entry stays";
+    EXPECT_EQ(T().FindByCallName(TEXT("AOC1:")), -1);
 }
 
 TEST_F(TargetTest, BoardsShareOneLoadedLibraryAndTheirOwnNames) {
@@ -105,8 +103,8 @@ TEST_F(TargetTest, BoardsShareOneLoadedLibraryAndTheirOwnNames) {
     ASSERT_EQ(T().AddBoard(second), 1);
     ASSERT_TRUE(T().Activate(0));
     ASSERT_TRUE(T().Activate(1));
-    EXPECT_EQ(T().CallName(1), u"AOC2:");
-    EXPECT_EQ(T().ActiveKey(1), u"Drivers\\Active\\02");
+    EXPECT_EQ(T().CallName(1), TEXT("AOC2:"));
+    EXPECT_EQ(T().ActiveKey(1), TEXT("Drivers\\Active\\02"));
     EXPECT_EQ(T().Entries(0)->Init, T().Entries(1)->Init);
     EXPECT_EQ(cesim::LiveLocalAllocations(), heap_ + 2) << "a device context each";
     T().Unload(0);
@@ -117,7 +115,7 @@ TEST_F(TargetTest, BoardsShareOneLoadedLibraryAndTheirOwnNames) {
     third.ioBase = 0xD200;
     ASSERT_EQ(T().AddBoard(third), 2);
     ASSERT_TRUE(T().Activate(2));
-    EXPECT_EQ(T().CallName(2), u"AOC1:") << "the freed index is taken again";
+    EXPECT_EQ(T().CallName(2), TEXT("AOC1:")) << "the freed index is taken again";
 }
 
 TEST_F(TargetTest, ActivationFailuresAreReportedAndLeaveNoActiveKey) {
@@ -126,9 +124,9 @@ TEST_F(TargetTest, ActivationFailuresAreReportedAndLeaveNoActiveKey) {
         const WCHAR* value;
         const WCHAR* text;
     } cases[] = {
-        {"no such library", u"Dll", u"NOPE.dll"},
-        {"no such prefix", u"Prefix", u"XYZ"},
-        {"a device key the driver cannot read", u"DeviceNumber", u"text"},
+        {"no such library", TEXT("Dll"), TEXT("NOPE.dll")},
+        {"no such prefix", TEXT("Prefix"), TEXT("XYZ")},
+        {"a device key the driver cannot read", TEXT("DeviceNumber"), TEXT("text")},
     };
     for (const Case& c : cases) {
         target_ = std::make_unique<sim::Target>();
@@ -151,10 +149,10 @@ TEST_F(TargetTest, StartupWatchTellsWhereSettingsCameFrom) {
         sim::SettingsOrigin origin;
         const WCHAR* source;
     } cases[] = {
-        {"no root", false, false, false, sim::SettingsOrigin::Unchanged, u""},
-        {"no match", true, false, false, sim::SettingsOrigin::Defaults, u""},
-        {"template", true, true, false, sim::SettingsOrigin::Template, u"Template0"},
-        {"restart", true, true, true, sim::SettingsOrigin::DeviceKey, u"Device000"},
+        {"no root", false, false, false, sim::SettingsOrigin::Unchanged, TEXT("")},
+        {"no match", true, false, false, sim::SettingsOrigin::Defaults, TEXT("")},
+        {"template", true, true, false, sim::SettingsOrigin::Template, TEXT("Template0")},
+        {"restart", true, true, true, sim::SettingsOrigin::DeviceKey, TEXT("Device000")},
     };
     for (const Case& c : cases) {
         target_ = std::make_unique<sim::Target>();

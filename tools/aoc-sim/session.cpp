@@ -88,7 +88,7 @@ void Session::PrintBoard(std::ostream& out, size_t index) const {
     std::optional<sim::WString> name = sim::GetString(key, VALUE_DEVICE_NAME_W);
     std::optional<DWORD> switchId = sim::GetDword(key, VALUE_SWITCH_ID_W);
     out << (callName && !callName->empty() ? sim::Narrow(*callName) : "(no call name)") << "  device "
-        << ParseDeviceKeyNumber(key.substr(key.find_last_of(u'\\') + 1).c_str()) << "  SwitchID "
+        << ParseDeviceKeyNumber(key.substr(key.find_last_of(TEXT('\\')) + 1).c_str()) << "  SwitchID "
         << (switchId ? std::to_string(*switchId) : "?") << "  \"" << (name ? sim::Narrow(*name) : "") << "\"\n";
     out << "    " << place << "\n";
     out << "    settings ";

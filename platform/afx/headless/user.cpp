@@ -51,32 +51,11 @@ BOOL CUser::ChooseComboItem(HWND hWndCombo, int nIndex) {
     return hl::Reachable(hWndCombo) && hl::ComboChoose(hWndCombo, nIndex);
 }
 
-BOOL CUser::ChooseComboText(HWND hWndCombo, LPCSTR lpszText) {
-    int nCount = (int)SendMessageA(hWndCombo, CB_GETCOUNT, 0, 0);
-    for (int nIndex = 0; nIndex < nCount; ++nIndex) {
-        int nLength = (int)SendMessageA(hWndCombo, CB_GETLBTEXTLEN, nIndex, 0);
-        std::string text(nLength > 0 ? nLength : 0, '\0');
-        SendMessageA(hWndCombo, CB_GETLBTEXT, nIndex, (LPARAM)&text[0]);
-        if (text == lpszText) return ChooseComboItem(hWndCombo, nIndex);
-    }
-    return FALSE;
-}
-
 BOOL CUser::ClickTreeItem(HWND hWndTree, HTREEITEM hItem) {
     POINT label;
     if (!hl::Reachable(hWndTree) || !hl::TreeItemShown(hWndTree, hItem, &label, NULL)) return FALSE;
     Click(hWndTree, label);
     return TRUE;
-}
-
-BOOL CUser::ClickTreeText(HWND hWndTree, LPCSTR lpszText) {
-    int nRows = (int)SendMessageA(hWndTree, TVM_GETVISIBLECOUNT, 0, 0);
-    HTREEITEM hItem = (HTREEITEM)SendMessageA(hWndTree, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0);
-    for (int nRow = 0; hItem != NULL && nRow < nRows; ++nRow) {
-        if (AfxGetTreeItemText(hWndTree, hItem) == lpszText) return ClickTreeItem(hWndTree, hItem);
-        hItem = (HTREEITEM)SendMessageA(hWndTree, TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, (LPARAM)hItem);
-    }
-    return FALSE;
 }
 
 BOOL CUser::ClickTreeButton(HWND hWndTree, HTREEITEM hItem) {

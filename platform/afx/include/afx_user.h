@@ -38,7 +38,8 @@ public:
 
     // nButtons: MB_OK, MB_OKCANCEL, ... (the type's low four bits).
     CUserScript& ExpectMessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nButtons, int nAnswer);
-    // The box expected last must be owned by hWndOwner (NULL: by no window).
+    // The box expected last must be owned by hWndOwner (NULL: by no window);
+    // on Windows, by the top-level window that hWndOwner belongs to.
     CUserScript& OwnedBy(HWND hWndOwner);
     // A modal dialog from template nIDTemplate; act must end it.
     CUserScript& ExpectDialog(UINT nIDTemplate, std::function<void(HWND)> act);

@@ -8,6 +8,16 @@
 #include <string>
 #include <vector>
 
+// On Windows coredll.def exports the platform's functions; these hooks export
+// themselves.
+#if !defined(_WIN32)
+#define CE_SIM_API
+#elif defined(CE_BUILDING_COREDLL)
+#define CE_SIM_API __declspec(dllexport)
+#else
+#define CE_SIM_API __declspec(dllimport)
+#endif
+
 namespace cesim {
 
 typedef std::basic_string<WCHAR> WString;
@@ -15,7 +25,7 @@ typedef std::basic_string<WCHAR> WString;
 // Clears every fault, the caller address space, the registry (back to three
 // empty roots, creation order) and the registry observer. Devices attached to
 // the I/O space stay attached.
-void ResetAll();
+CE_SIM_API void ResetAll();
 
 // ---- Failure injection --------------------------------------------------------
 
@@ -55,18 +65,18 @@ struct Fault {
     unsigned skip = 0;
     unsigned times = 1;
 };
-void InjectFault(const Fault& fault);
-void ClearFaults();
+CE_SIM_API void InjectFault(const Fault& fault);
+CE_SIM_API void ClearFaults();
 // Failures delivered since the last ClearFaults.
-unsigned FaultsDelivered();
+CE_SIM_API unsigned FaultsDelivered();
 
 // ---- Kernel -------------------------------------------------------------------
 
-size_t LiveLocalAllocations();
-size_t LiveCriticalSections();
+CE_SIM_API size_t LiveLocalAllocations();
+CE_SIM_API size_t LiveCriticalSections();
 // Whether the calling thread holds the critical section.
-bool IsCriticalSectionOwned(const CRITICAL_SECTION* section);
-bool ThreadLibraryCallsDisabled(HMODULE module);
+CE_SIM_API bool IsCriticalSectionOwned(const CRITICAL_SECTION* section);
+CE_SIM_API bool ThreadLibraryCallsDisabled(HMODULE module);
 
 // ---- Caller address space -----------------------------------------------------
 // Buffers of a simulated calling process. Each gets a 32-bit caller address;
@@ -74,9 +84,9 @@ bool ThreadLibraryCallsDisabled(HMODULE module);
 // buffer into a pointer to the buffer and refuses every other range. Regions
 // are spaced apart, so running off one never lands in the next.
 
-DWORD RegisterCallerBuffer(void* data, DWORD bytes);
-void UnregisterCallerBuffer(DWORD callerAddress);
-void ResetCallerSpace();
+CE_SIM_API DWORD RegisterCallerBuffer(void* data, DWORD bytes);
+CE_SIM_API void UnregisterCallerBuffer(DWORD callerAddress);
+CE_SIM_API void ResetCallerSpace();
 
 // ---- I/O space ------------------------------------------------------------------
 // 65536 ports. A device claims a range of them; an access that lies wholly in
@@ -94,8 +104,8 @@ public:
 
 // False when the range leaves the 16-bit port space, is empty, or overlaps a
 // claimed range. Once DetachIoDevice returns, no access is inside the device.
-bool AttachIoDevice(IoDevice* device, DWORD firstPort, DWORD portCount);
-void DetachIoDevice(IoDevice* device);
+CE_SIM_API bool AttachIoDevice(IoDevice* device, DWORD firstPort, DWORD portCount);
+CE_SIM_API void DetachIoDevice(IoDevice* device);
 
 // Every port instruction, claimed or not, in the order executed.
 struct PortAccess {
@@ -105,21 +115,21 @@ struct PortAccess {
     DWORD value;
 };
 // Off by default: a long run would otherwise grow without bound.
-void SetIoTrace(bool on);
-std::vector<PortAccess> TakeIoTrace();
+CE_SIM_API void SetIoTrace(bool on);
+CE_SIM_API std::vector<PortAccess> TakeIoTrace();
 
 // ---- Registry ------------------------------------------------------------------
 
 // Sub-key enumeration order. CE documents none; tests that must not depend on
 // it run with the reverse of creation order. Values enumerate in creation order.
 enum class EnumOrder { Creation, Reversed };
-void SetEnumOrder(EnumOrder order);
-EnumOrder GetEnumOrder();
+CE_SIM_API void SetEnumOrder(EnumOrder order);
+CE_SIM_API EnumOrder GetEnumOrder();
 
-void ResetRegistry();
+CE_SIM_API void ResetRegistry();
 // Handles open now (predefined roots excluded), and the key path of each.
-size_t OpenKeyCount();
-std::vector<WString> OpenKeyPaths();
+CE_SIM_API size_t OpenKeyCount();
+CE_SIM_API std::vector<WString> OpenKeyPaths();
 
 // Called after each registry call, outside the registry's lock, with the call,
 // its key path (as in Fault), the value name of value calls, the sub-key name
@@ -132,9 +142,9 @@ struct RegistryEvent {
 };
 typedef std::function<void(const RegistryEvent&)> RegistryObserver;
 // Install only while no other thread is in the registry; empty to remove.
-void SetRegistryObserver(RegistryObserver observer);
+CE_SIM_API void SetRegistryObserver(RegistryObserver observer);
 
 // Whether the key was created volatile (not kept across a restart).
-bool IsKeyVolatile(HKEY key);
+CE_SIM_API bool IsKeyVolatile(HKEY key);
 
 }  // namespace cesim

@@ -6,18 +6,40 @@
 #include <cstdint>
 #include <cwchar>
 
-#if defined(_WIN32)
+#if !defined(_WIN32)
+#define CE_API extern "C" __attribute__((visibility("default")))
+#elif defined(CE_BUILDING_COREDLL)
+#define CE_API extern "C"  // exported by coredll.def
+#else
 #define CE_API extern "C" __declspec(dllimport)
-#else
-#define CE_API extern "C" __attribute__((visibility("default")))
 #endif
-#if defined(CE_BUILDING_COREDLL)
-#undef CE_API
+
 #if defined(_WIN32)
-#define CE_API extern "C" __declspec(dllexport)
-#else
-#define CE_API extern "C" __attribute__((visibility("default")))
-#endif
+// On a Windows host kernel32 and advapi32 carry these names too, and the
+// runtime linked into every program calls them. Code built against this header
+// binds to coredll's functions under link names of their own; coredll.def
+// exports them under the platform's names.
+#pragma redefine_extname RegOpenKeyExW RegOpenKeyExW_ce
+#pragma redefine_extname RegCreateKeyExW RegCreateKeyExW_ce
+#pragma redefine_extname RegQueryInfoKeyW RegQueryInfoKeyW_ce
+#pragma redefine_extname RegEnumKeyExW RegEnumKeyExW_ce
+#pragma redefine_extname RegEnumValueW RegEnumValueW_ce
+#pragma redefine_extname RegQueryValueExW RegQueryValueExW_ce
+#pragma redefine_extname RegSetValueExW RegSetValueExW_ce
+#pragma redefine_extname RegDeleteKeyW RegDeleteKeyW_ce
+#pragma redefine_extname RegDeleteValueW RegDeleteValueW_ce
+#pragma redefine_extname RegCloseKey RegCloseKey_ce
+#pragma redefine_extname LocalAlloc LocalAlloc_ce
+#pragma redefine_extname LocalFree LocalFree_ce
+#pragma redefine_extname InitializeCriticalSection InitializeCriticalSection_ce
+#pragma redefine_extname DeleteCriticalSection DeleteCriticalSection_ce
+#pragma redefine_extname EnterCriticalSection EnterCriticalSection_ce
+#pragma redefine_extname LeaveCriticalSection LeaveCriticalSection_ce
+#pragma redefine_extname InterlockedIncrement InterlockedIncrement_ce
+#pragma redefine_extname InterlockedDecrement InterlockedDecrement_ce
+#pragma redefine_extname SetLastError SetLastError_ce
+#pragma redefine_extname GetLastError GetLastError_ce
+#pragma redefine_extname DisableThreadLibraryCalls DisableThreadLibraryCalls_ce
 #endif
 
 // ---- Base types (CE is ILP32; DWORD is 32-bit, WCHAR 16-bit) -------------

@@ -7,8 +7,8 @@
 
 namespace {
 
-const WCHAR* const PCI_ID_NAMES[8] = {u"Class",      u"SubClass",    u"ProgIF",     u"VendorID",
-                                      u"DeviceID",   u"RevisionID",  u"SubVendorID", u"SubSystemID"};
+const WCHAR* const PCI_ID_NAMES[8] = {TEXT("Class"),      TEXT("SubClass"),    TEXT("ProgIF"),     TEXT("VendorID"),
+                                      TEXT("DeviceID"),   TEXT("RevisionID"),  TEXT("SubVendorID"), TEXT("SubSystemID")};
 
 // A REG_DWORD value; the registry's own error when it cannot be read,
 // ERROR_INVALID_DATA when it is there with another type or size.
@@ -88,8 +88,8 @@ private:
     }
 
     static DWORD ParseHex(const WCHAR* s) {
-        while (*s == u' ' || *s == u'\t') ++s;
-        if (s[0] == u'0' && (s[1] == u'x' || s[1] == u'X')) s += 2;
+        while (*s == TEXT(' ') || *s == TEXT('\t')) ++s;
+        if (s[0] == TEXT('0') && (s[1] == TEXT('x') || s[1] == TEXT('X'))) s += 2;
         DWORD v = 0;
         for (;; ++s) {
             unsigned c = *s;
@@ -111,7 +111,7 @@ CE_API DWORD DDKReg_GetPciInfo(HKEY hk, PDDKPCIINFO pPciInfo) {
     if (!hk || !pPciInfo || pPciInfo->cbSize != sizeof(DDKPCIINFO)) return ERROR_INVALID_PARAMETER;
     std::memset(reinterpret_cast<BYTE*>(pPciInfo) + sizeof(DWORD), 0, sizeof(DDKPCIINFO) - sizeof(DWORD));
     DWORD* const required[3] = {&pPciInfo->dwDeviceNumber, &pPciInfo->dwFunctionNumber, &pPciInfo->dwInstanceIndex};
-    const WCHAR* const requiredNames[3] = {u"DeviceNumber", u"FunctionNumber", u"InstanceIndex"};
+    const WCHAR* const requiredNames[3] = {TEXT("DeviceNumber"), TEXT("FunctionNumber"), TEXT("InstanceIndex")};
     for (int i = 0; i < 3; ++i) {
         DWORD status = ReadDword(hk, requiredNames[i], *required[i]);
         if (status != ERROR_SUCCESS) return status;
@@ -133,12 +133,12 @@ CE_API DWORD DDKReg_GetWindowInfo(HKEY hk, PDDKWINDOWINFO pWinInfo) {
     pWinInfo->dwInterfaceType = InterfaceTypeUndefined;
     pWinInfo->dwBusNumber = 0;
     DWORD value = 0;
-    if (ReadDword(hk, u"BusNumber", value) == ERROR_SUCCESS) pWinInfo->dwBusNumber = value;
-    if (ReadDword(hk, u"InterfaceType", value) == ERROR_SUCCESS) pWinInfo->dwInterfaceType = value;
+    if (ReadDword(hk, TEXT("BusNumber"), value) == ERROR_SUCCESS) pWinInfo->dwBusNumber = value;
+    if (ReadDword(hk, TEXT("InterfaceType"), value) == ERROR_SUCCESS) pWinInfo->dwInterfaceType = value;
     WindowList list(hk);
-    DWORD status = list.Read(u"MemBase", u"MemLen", pWinInfo->dwNumMemWindows, pWinInfo->memWindows);
+    DWORD status = list.Read(TEXT("MemBase"), TEXT("MemLen"), pWinInfo->dwNumMemWindows, pWinInfo->memWindows);
     if (status != ERROR_SUCCESS) return status;
-    return list.Read(u"IoBase", u"IoLen", pWinInfo->dwNumIoWindows, pWinInfo->ioWindows);
+    return list.Read(TEXT("IoBase"), TEXT("IoLen"), pWinInfo->dwNumIoWindows, pWinInfo->ioWindows);
 }
 
 CE_API HKEY OpenDeviceKey(LPCTSTR ActiveKey) {
@@ -154,7 +154,7 @@ CE_API HKEY OpenDeviceKey(LPCTSTR ActiveKey) {
     }
     WCHAR path[260] = {};
     DWORD type = 0, size = sizeof(path) - sizeof(WCHAR);  // keep a terminator
-    status = RegQueryValueExW(active, u"Key", nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
+    status = RegQueryValueExW(active, TEXT("Key"), nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
     RegCloseKey(active);
     if (status == ERROR_SUCCESS && type != REG_SZ) status = ERROR_INVALID_DATA;
     HKEY device = nullptr;

@@ -78,7 +78,7 @@ HKEY NewHandle(std::shared_ptr<Key> key, WString path) {
 WString Join(const WString& base, const WString& sub) {
     if (base.empty()) return sub;
     if (sub.empty()) return base;
-    return base + u'\\' + sub;
+    return base + TEXT('\\') + sub;
 }
 
 WString TextOf(const WCHAR* text) { return text ? WString(text) : WString(); }
@@ -89,7 +89,7 @@ bool Split(const WString& path, std::vector<WString>& parts, LONG& error) {
     if (path.empty()) return true;
     size_t start = 0;
     for (;;) {
-        size_t end = path.find(u'\\', start);
+        size_t end = path.find(TEXT('\\'), start);
         WString part = path.substr(start, end == WString::npos ? WString::npos : end - start);
         if (part.empty()) {
             error = ERROR_BAD_PATHNAME;
