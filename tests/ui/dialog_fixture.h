@@ -11,23 +11,9 @@
 #include <vector>
 
 #include "pci6406cfg.h"
+#include "dialog_view.h"
 #include "script_file.h"
 #include "template_dlg.h"
-
-// Channel texts as the library writes them.
-extern const char kMinus10To10V[];  // the default
-extern const char k0To10V[];
-extern const char kMinus5To5V[];
-extern const char k0To5V[];
-extern const char k0To20mA[];
-extern const char k4To20mA[];
-
-extern const char kScriptHead[];  // a comment line
-
-// The section the library appends for template n: a line with one space, the
-// header with one space before its CR LF, "SwitchID" and the four channels.
-std::string Section(int n, DWORD dwSwitchID, const char* ch0 = kMinus10To10V, const char* ch1 = kMinus10To10V,
-                    const char* ch2 = kMinus10To10V, const char* ch3 = kMinus10To10V);
 
 class TemplateDialogTest : public ::testing::Test {
 protected:

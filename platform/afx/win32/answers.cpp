@@ -32,13 +32,9 @@ bool IsDialogWindow(HWND hWnd) {
     return GetClassNameA(hWnd, szClass, sizeof szClass) > 0 && std::strcmp(szClass, "#32770") == 0;
 }
 
-// Read without a message to the window's thread: a long text does not fit
-// through the message that would carry it there.
 std::string WindowText(HWND hWnd) {
-    std::wstring wide(GetWindowTextLengthW(hWnd) + 1, L'\0');
-    wide.resize(InternalGetWindowText(hWnd, &wide[0], (int)wide.size()));
-    std::string text(WideCharToMultiByte(CP_ACP, 0, wide.c_str(), (int)wide.size(), NULL, 0, NULL, NULL), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), (int)wide.size(), &text[0], (int)text.size(), NULL, NULL);
+    std::string text(GetWindowTextLengthA(hWnd) + 1, '\0');
+    text.resize(GetWindowTextA(hWnd, &text[0], (int)text.size()));
     return text;
 }
 
@@ -142,8 +138,9 @@ bool LooksLikeBox(HWND hWnd) {
 }
 
 void AnswerBox(CUserAnswers* pAnswers, HWND hBox) {
-    int nAnswer = pAnswers->AnswerMessageBox(GetWindow(hBox, GW_OWNER), WindowText(GetDlgItem(hBox, kMessageBoxText)).c_str(),
-                                             WindowText(hBox).c_str(), BoxType(hBox));
+    const std::string text = WindowText(GetDlgItem(hBox, kMessageBoxText));
+    int nAnswer = pAnswers->AnswerMessageBox(GetWindow(hBox, GW_OWNER), text.c_str(), WindowText(hBox).c_str(),
+                                             BoxType(hBox));
     HWND hButton = ShownButton(hBox, nAnswer);
     if (hButton != NULL)
         PostMessageA(hButton, BM_CLICK, 0, 0);
