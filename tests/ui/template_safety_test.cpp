@@ -98,18 +98,14 @@ TEST_F(TemplateDialogTest, AScriptPathOver255CharactersOpensNoDialog) {
     EXPECT_EQ(TemplateItems().size(), 3u);
     DestroyWindow(m_hDlg);
 
-#if defined(_WIN32)
-    // A box's text goes through a counted UTF-16 string: 32767 characters at most.
-    const size_t cchHuge = 30000;
-#else
-    const size_t cchHuge = 100000;
-#endif
-    for (size_t cchRoot : {root.size() + 1, cchHuge}) {
+    // The box echoes the root up to the longest a path may be.
+    for (size_t cchRoot : {root.size() + 1, size_t(100000)}) {
         SCOPED_TRACE(cchRoot);
         std::string longRoot = m_script.Root() + "/" + std::string(cchRoot - m_script.Root().size() - 1, '/');
+        std::string shown = longRoot.size() > 255 ? longRoot.substr(0, 255) + "..." : longRoot;
         CUserScript user;
         user.ExpectMessageBox(("The path of the registry script would be longer than 255 characters; keep the "
-                               "image folder's path shorter.\n" + longRoot).c_str(),
+                               "image folder's path shorter.\n" + shown).c_str(),
                               "PCI6406Cfg", MB_OK, IDOK)
             .OwnedBy(NULL);
         EXPECT_EQ(DriverConfig(NULL, longRoot.c_str(), "PCI6406", ""), 1);
