@@ -18,7 +18,7 @@ build() {
 run() { local dir=$1; shift; ctest --test-dir "$root/$dir" --output-on-failure -j"$jobs" "$@"; }
 
 tier "native"
-build build
+build build -DAOC_BENCH=ON
 run build -LE 'fuzz'
 
 tier "AddressSanitizer + UndefinedBehaviorSanitizer"
