@@ -23,16 +23,8 @@ const RootName ROOTS[] = {
 
 const size_t MAX_KEY_NAME = 255;
 
-bool EqualNoCase(const WString& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        unsigned x = a[i], y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x -= 0x20;
-        if (y >= 'a' && y <= 'z') y -= 0x20;
-        if (x != y) return false;
-    }
-    return i == a.size() && !b[i];
-}
+// Against an 8-bit literal, by the simulator's one case rule.
+bool EqualNoCase(const WString& a, const char* b) { return sim::EqualNoCase(a, Widen(b)); }
 
 bool IsBlank(WCHAR c) { return c == TEXT(' ') || c == TEXT('\t'); }
 
