@@ -33,7 +33,7 @@ inline std::ostream& operator<<(std::ostream& os, const Outcome& o) {
 }
 inline Outcome Failed(DWORD error, DWORD count) { return {FALSE, DriverThreadError(error), count, error}; }
 
-// Channel settings as a fresh board might hold them: all 0..10 V.
+// One channel setting; voltage only unless a current pair is given.
 inline AoChannelSetting Setting(WORD code, float vmax, float vmin, float cmax = 0.0f, float cmin = 0.0f) {
     AoChannelSetting s;
     s.InitialCode = code;
