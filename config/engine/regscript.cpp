@@ -1,5 +1,6 @@
 #include "regscript.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,8 +17,7 @@ const char kKeyRoot[] = "[HKEY_LOCAL_MACHINE\\Drivers\\";
 const char kDriverPrefix[] = "VQX";
 const char kDriverSuffix[] = "S";
 const char kSingleTemplateModel[] = "6451";  // its templates sit directly under the driver key
-const size_t kTemplateChars = sizeof(TEMPLATE_KEY_PREFIX_A) - 1;
-const char kHeaderPad[] = " \r\n";
+const char kJournalSuffix[] = ".jnl";
 const char kCrLf[] = "\r\n";
 
 // A zero-filled page-allocator block one byte longer than its content, so that
@@ -49,13 +49,39 @@ private:
     char* m_p;
 };
 
+void FreeBlock(char*& p) {
+    if (p) VirtualFree(p, 0, MEM_RELEASE);
+    p = nullptr;
+}
+
 void AppendText(char* pszDst, size_t cchDst, const char* pszSrc) {
     size_t n = std::strlen(pszDst);
     while (*pszSrc && n + 1 < cchDst) pszDst[n++] = *pszSrc++;
     pszDst[n] = '\0';
 }
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualNoCase(const char* p, const char* q, size_t cch) {
+    for (size_t i = 0; i < cch; ++i) {
+        if (FoldCase(p[i]) != FoldCase(q[i])) return false;
+    }
+    return true;
+}
+
+bool StartsNoCase(const char* p, const char* pEnd, const char* pszWord) {
+    const size_t cch = std::strlen(pszWord);
+    return static_cast<size_t>(pEnd - p) >= cch && EqualNoCase(p, pszWord, cch);
+}
+
+const char* SkipBlanks(const char* p, const char* pEnd) {
+    while (p < pEnd && IsBlank(*p)) ++p;
+    return p;
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -67,7 +93,7 @@ int HexDigit(char c) {
 // Unsigned hexadecimal from p: blanks skipped, then digits of either case up
 // to the first other character or pEnd. Too large a number gives 0xFFFFFFFF.
 DWORD ScanHex(const char* p, const char* pEnd) {
-    while (p < pEnd && IsBlank(*p)) ++p;
+    p = SkipBlanks(p, pEnd);
     uint64_t value = 0;
     for (int d; p < pEnd && (d = HexDigit(*p)) >= 0; ++p) {
         if (value <= 0xFFFFFFFFu) value = value * 16 + static_cast<unsigned>(d);
@@ -75,128 +101,172 @@ DWORD ScanHex(const char* p, const char* pEnd) {
     return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(value);
 }
 
-// A signed decimal from at most the two characters at [p, pEnd): blanks and a
-// sign, then digits; 0 when there are none.
-int ScanTwoDigits(const char* p, const char* pEnd) {
-    if (pEnd - p > 2) pEnd = p + 2;
-    while (p < pEnd && IsBlank(*p)) ++p;
-    bool bNegative = false;
-    if (p < pEnd && (*p == '+' || *p == '-')) bNegative = *p++ == '-';
-    int value = 0;
-    for (; p < pEnd && *p >= '0' && *p <= '9'; ++p) value = value * 10 + (*p - '0');
-    return bNegative ? -value : value;
+// 64-bit FNV-1a: the journal's check and the script's fingerprint.
+const ULONGLONG kFnvBasis = 0xcbf29ce484222325ull;
+ULONGLONG Fnv1a(const void* pData, size_t cb, ULONGLONG qwHash = kFnvBasis) {
+    const BYTE* pb = static_cast<const BYTE*>(pData);
+    for (size_t i = 0; i < cb; ++i) qwHash = (qwHash ^ pb[i]) * 0x100000001b3ull;
+    return qwHash;
 }
 
-char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool IsLetter(char c) { return FoldCase(c) >= 'A' && FoldCase(c) <= 'Z'; }
-
-// First occurrence of the pattern wholly inside [p, pEnd); bNoCase folds ASCII letters.
-const char* FindInRange(const char* p, const char* pEnd, const char* pszPattern, size_t cchPattern, bool bNoCase) {
-    if (cchPattern == 0) return p;
-    const char cFirst = pszPattern[0];
-    const bool bExactFirst = !bNoCase || !IsLetter(cFirst);
-    while (static_cast<size_t>(pEnd - p) >= cchPattern) {
-        if (bExactFirst) {
-            // The keys begin with "[" and the patterns with a capital: rare enough to skip to.
-            p = static_cast<const char*>(std::memchr(p, cFirst, static_cast<size_t>(pEnd - p) - cchPattern + 1));
-            if (!p) return nullptr;
-        }
-        size_t i = 0;
-        if (bNoCase) {
-            while (i < cchPattern && FoldCase(p[i]) == FoldCase(pszPattern[i])) ++i;
-        } else {
-            while (i < cchPattern && p[i] == pszPattern[i]) ++i;
-        }
-        if (i == cchPattern) return p;
-        ++p;
-    }
-    return nullptr;
+ULONGLONG Fingerprint(const char* pText, DWORD cbText) {
+    const ULONGLONG qw = Fnv1a(pText, cbText);
+    return qw != 0 ? qw : 1;  // 0 is left free to stand for "no script"
 }
 
-// Calls fn(pLine, pLineEnd, pHit) for the first occurrence of the pattern on
-// each line of a zero-terminated text that holds no ";", lines split at any
-// of pszBreaks, until fn returns true; returns whether one did. It looks for
-// the pattern first and at its line afterwards, as headers are rare.
-template <class Fn>
-bool ScanUncommentedLines(const char* pszText, const char* pszBreaks, const char* pszPattern, bool bNoCase, Fn fn) {
-    const size_t cchPattern = std::strlen(pszPattern);
-    // A pattern with a break in it lies on no line; an empty one is never built.
-    if (cchPattern == 0 || pszPattern[std::strcspn(pszPattern, pszBreaks)] != '\0') return false;
-    const char* const pEnd = pszText + std::strlen(pszText);
-    for (const char* p = pszText; const char* pHit = FindInRange(p, pEnd, pszPattern, cchPattern, bNoCase);) {
-        const char* pLine = pHit;
-        while (pLine > pszText && !std::strchr(pszBreaks, pLine[-1])) --pLine;
-        const char* pLineEnd = pHit + cchPattern + std::strcspn(pHit + cchPattern, pszBreaks);
-        if (!std::memchr(pLine, ';', static_cast<size_t>(pLineEnd - pLine)) && fn(pLine, pLineEnd, pHit)) return true;
-        p = pLineEnd;
-    }
-    return false;
-}
-
-// The value text of a line: from nOffset (at most the end of the line) to
-// the line's first ';' or its end, empty when the ';' comes first.
-void ValueText(const char* pszLine, size_t nLine, size_t nOffset, const char*& pBegin, const char*& pEnd) {
-    pBegin = pszLine + (nOffset < nLine ? nOffset : nLine);
-    const char* pSemicolon = std::strchr(pszLine, ';');
-    pEnd = pSemicolon ? pSemicolon : pszLine + nLine;
-    if (pEnd < pBegin) pEnd = pBegin;
-}
-
-// Reads the value of one line whose name ends at offset e; see ReadValue.
-int ReadLineValue(const char* pszLine, size_t e, DWORD* pdwType, LPVOID pData, DWORD dwDataSize, DWORD* pdwSize) {
-    const size_t nLine = std::strlen(pszLine);
+// One line of a text: its characters [pBegin, pEnd), then its line end up to pNext.
+struct Line {
     const char* pBegin;
     const char* pEnd;
-    BYTE* pbData = static_cast<BYTE*>(pData);
+    const char* pNext;
 
-    if (std::strstr(pszLine, "dword:")) {
+    const char* First() const { return SkipBlanks(pBegin, pEnd); }
+    bool Starts(char c) const {
+        const char* p = First();
+        return p < pEnd && *p == c;
+    }
+    bool HasLineEnd() const { return pNext != pEnd; }
+};
+
+// The line that begins at p.
+Line LineAt(const char* p, const char* pTextEnd) {
+    Line line{p, p, p};
+    while (line.pEnd < pTextEnd && !IsBreak(*line.pEnd)) ++line.pEnd;
+    line.pNext = line.pEnd;
+    if (line.pNext < pTextEnd) {
+        const bool bCrLf = *line.pNext == '\r' && line.pNext + 1 < pTextEnd && line.pNext[1] == '\n';
+        line.pNext += bCrLf ? 2 : 1;
+    }
+    return line;
+}
+
+// A value line continues on the next line when it ends with a backslash.
+Line WithContinuation(Line line, const char* pTextEnd) {
+    for (;;) {
+        const char* pLast = line.pEnd;
+        while (pLast > line.pBegin && IsBlank(pLast[-1])) --pLast;
+        if (pLast == line.pBegin || pLast[-1] != '\\' || line.pNext >= pTextEnd) return line;
+        const Line next = LineAt(line.pNext, pTextEnd);
+        line.pEnd = next.pEnd;
+        line.pNext = next.pNext;
+    }
+}
+
+// The first character of the value when the line is lpszName's value line:
+// optional blanks, the name in quotes (in any case), blanks, "=", blanks.
+const char* ValueOf(const Line& line, LPCSTR lpszName, size_t cchName) {
+    const char* p = line.First();
+    if (p == line.pEnd || *p != '"') return nullptr;
+    ++p;
+    if (static_cast<size_t>(line.pEnd - p) <= cchName || !EqualNoCase(p, lpszName, cchName) || p[cchName] != '"')
+        return nullptr;
+    p = SkipBlanks(p + cchName + 1, line.pEnd);
+    if (p == line.pEnd || *p != '=') return nullptr;
+    return SkipBlanks(p + 1, line.pEnd);
+}
+
+// The end of a value's text: its first ';' or the end of the line.
+const char* ValueTextEnd(const char* p, const char* pEnd) {
+    const char* pSemicolon = static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(pEnd - p)));
+    return pSemicolon ? pSemicolon : pEnd;
+}
+
+// Reads the value that begins at pValue on a line ending at pEnd; see ReadValue.
+int ReadLineValue(const char* pValue, const char* pEnd, DWORD* pdwType, LPVOID pData, DWORD dwDataSize,
+                  DWORD* pdwSize) {
+    BYTE* pbData = static_cast<BYTE*>(pData);
+    if (StartsNoCase(pValue, pEnd, "dword:")) {
         *pdwType = REG_DWORD;
         *pdwSize = sizeof(DWORD);
         if (!pbData || dwDataSize < sizeof(DWORD)) return 1;
-        ValueText(pszLine, nLine, e + 8, pBegin, pEnd);  // past the quote, "=" and "dword:"
-        DWORD dwValue = ScanHex(pBegin, pEnd);
+        const char* pBegin = pValue + 6;
+        DWORD dwValue = ScanHex(pBegin, ValueTextEnd(pBegin, pEnd));
         std::memcpy(pbData, &dwValue, sizeof dwValue);
         return 0;
     }
-    if (std::strstr(pszLine, "hex:")) {
+    if (StartsNoCase(pValue, pEnd, "hex:")) {
         *pdwType = REG_BINARY;
-        ValueText(pszLine, nLine, e + 6, pBegin, pEnd);  // past the quote, "=" and "hex:"
+        const char* pBegin = pValue + 4;
+        const char* pHexEnd = ValueTextEnd(pBegin, pEnd);
         DWORD dwDigits = 0;
-        for (const char* p = pBegin; p < pEnd; ++p) dwDigits += (*p != ',' && *p != ' ');
+        for (const char* p = pBegin; p < pHexEnd; ++p) dwDigits += (*p != ',' && *p != ' ');
         const DWORD dwSize = dwDigits / 2;
         *pdwSize = dwSize;
         if (!pbData || dwDataSize < dwSize) return 1;
         // Each byte is taken as two digits and a separator; a cursor past the
         // end of the text reads as its terminator, giving 0.
-        const size_t nHex = static_cast<size_t>(pEnd - pBegin);
+        const size_t nHex = static_cast<size_t>(pHexEnd - pBegin);
         size_t nCursor = 0;
         for (DWORD i = 0; i < dwSize; ++nCursor) {
             const char c = nCursor < nHex ? pBegin[nCursor] : '\0';
             if (c != ',' && c != ' ') {
-                pbData[i++] = static_cast<BYTE>(ScanHex(pBegin + (nCursor < nHex ? nCursor : nHex), pEnd));
+                pbData[i++] = static_cast<BYTE>(ScanHex(pBegin + (nCursor < nHex ? nCursor : nHex), pHexEnd));
                 nCursor += 2;
             }
         }
         return 0;
     }
-    if (std::strstr(pszLine, "hex(7):") || std::strstr(pszLine, "multi_sz:")) {
+    if (StartsNoCase(pValue, pEnd, "hex(7):") || StartsNoCase(pValue, pEnd, "multi_sz:")) {
         *pdwType = REG_MULTI_SZ;
         *pdwSize = 0;
         return 0;
     }
-    // "name"="text": the text runs from past the name's closing quote, the
-    // "=" and its opening quote to the line's last character, its closing quote.
+    // A text: from past its opening quote to its closing one, the line's last.
     *pdwType = REG_SZ;
-    if (nLine < e + 4) {
-        *pdwSize = 0;  // no room for ="" on the line: not a string value
+    const char* pClose = pEnd;
+    while (pClose > pValue && pClose[-1] != '"') --pClose;
+    if (pValue == pEnd || *pValue != '"' || pClose - 1 <= pValue) {
+        *pdwSize = 0;  // no text in quotes: not a string value
         return 1;
     }
-    const DWORD dwSize = static_cast<DWORD>(nLine - e - 4);
+    const DWORD dwSize = static_cast<DWORD>(pClose - 1 - (pValue + 1));
     *pdwSize = dwSize;
     if (!pbData || dwDataSize < dwSize) return 1;
-    std::memcpy(pbData, pszLine + e + 3, dwSize);
+    std::memcpy(pbData, pValue + 1, dwSize);
     return 0;
+}
+
+// The template number of a header line of the board's key: "[" opens the
+// line (blanks aside), then the key in any case, the number as "%d" writes
+// it, "]", and at most blanks and a comment, as the registry takes a header.
+bool HeaderNumber(const Line& line, const char* pszKey, size_t cchKey, int& nIndex) {
+    const char* p = line.First();
+    if (static_cast<size_t>(line.pEnd - p) < cchKey || !EqualNoCase(p, pszKey, cchKey)) return false;
+    p += cchKey;
+    const bool bNegative = p < line.pEnd && *p == '-';
+    if (bNegative) ++p;
+    const char* const pDigits = p;
+    int64_t value = 0;
+    for (; p < line.pEnd && *p >= '0' && *p <= '9' && p - pDigits < 11; ++p) value = value * 10 + (*p - '0');
+    const ptrdiff_t nDigits = p - pDigits;
+    if (nDigits == 0 || nDigits > 10 || (nDigits > 1 && *pDigits == '0') || (bNegative && value == 0)) return false;
+    if (bNegative) value = -value;
+    if (value < INT32_MIN || value > INT32_MAX || p == line.pEnd || *p != ']') return false;
+    const char* pRest = SkipBlanks(p + 1, line.pEnd);
+    if (pRest != line.pEnd && *pRest != ';') return false;
+    nIndex = static_cast<int>(value);
+    return true;
+}
+
+// Calls fn(line, n) for each header line of the board's templates, in order,
+// until fn returns true; returns whether one did. It looks for "[" first and
+// at its line afterwards, as headers are rare.
+template <class Fn>
+bool ForEachHeader(const char* pText, DWORD cbText, const char* pszKey, Fn fn) {
+    const size_t cchKey = std::strlen(pszKey);
+    const char* const pEnd = pText + cbText;
+    for (const char* p = pText; (p = static_cast<const char*>(std::memchr(p, '[', static_cast<size_t>(pEnd - p))));
+         ++p) {
+        // A "[" in a value or a comment opens nothing.
+        const char* pLine = p;
+        while (pLine > pText && IsBlank(pLine[-1])) --pLine;
+        if (pLine > pText && !IsBreak(pLine[-1])) continue;
+        const Line line = LineAt(pLine, pEnd);
+        int n;
+        if (HeaderNumber(line, pszKey, cchKey, n) && fn(line, n)) return true;
+        p = line.pEnd > p ? line.pEnd - 1 : p;
+    }
+    return false;
 }
 
 const char kHexUpper[] = "0123456789ABCDEF";
@@ -207,11 +277,17 @@ char* PutHexByte(char* p, BYTE b) {
     return p;
 }
 
-// Builds `"name"=<value>` and CR LF into pszLine (MAX_LINE_CHARS + 1 chars).
-// FALSE, with nothing built, when the line would not fit.
+bool HoldsBreak(const char* p, size_t cch) {
+    return std::memchr(p, '\r', cch) != nullptr || std::memchr(p, '\n', cch) != nullptr;
+}
+
+// Builds `"name"=<value>` into pszLine (MAX_LINE_CHARS + 1 chars), without
+// its line end, which counts as CR LF against the limit. FALSE, with nothing
+// built, when the line would not fit or would not stay one line.
 BOOL FormatValueLine(LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize, char* pszLine, DWORD* pcchLine) {
     const BYTE* pb = static_cast<const BYTE*>(pData);
     const uint64_t cchName = std::strlen(lpszName);
+    if (std::memchr(lpszName, '"', cchName) || HoldsBreak(lpszName, cchName)) return FALSE;
     uint64_t cchValue = 0;
     char szDword[9];
     size_t cchText = 0;
@@ -225,6 +301,7 @@ BOOL FormatValueLine(LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize,
     }
     case REG_SZ:
         cchText = strnlen(static_cast<const char*>(pData), dwSize);
+        if (HoldsBreak(static_cast<const char*>(pData), cchText)) return FALSE;
         cchValue = 3 + cchText;
         break;
     case REG_BINARY:
@@ -275,11 +352,49 @@ BOOL FormatValueLine(LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize,
     default:
         break;
     }
-    *p++ = '\r';
-    *p++ = '\n';
     *p = '\0';
     *pcchLine = static_cast<DWORD>(p - pszLine);
     return TRUE;
+}
+
+// The journal: a fixed header, then the file's bytes from the offset of the
+// first change to its old end. The check covers both, so that a journal cut
+// short is told from a whole one.
+const char kJournalMagic[16] = {'P', 'C', 'I', '6', '4', '0', '6', 'C', 'f', 'g', ' ', 'j', 'n', 'l', '\r', '\n'};
+const DWORD kJournalHeaderBytes = 32;
+
+void PutDword(BYTE* p, DWORD dw) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(dw >> (8 * i));
+}
+DWORD GetDword(const BYTE* p) {
+    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
+           static_cast<DWORD>(p[3]) << 24;
+}
+
+ULONGLONG JournalCheck(const BYTE* pHeader, const char* pBytes, DWORD cbBytes) {
+    return Fnv1a(pBytes, cbBytes, Fnv1a(pHeader, 24));
+}
+
+void BuildJournalHeader(BYTE (&header)[kJournalHeaderBytes], DWORD dwOffset, DWORD dwLength, const char* pBytes) {
+    std::memcpy(header, kJournalMagic, sizeof kJournalMagic);
+    PutDword(header + 16, dwOffset);
+    PutDword(header + 20, dwLength);
+    const ULONGLONG qwCheck = JournalCheck(header, pBytes, dwLength - dwOffset);
+    PutDword(header + 24, static_cast<DWORD>(qwCheck));
+    PutDword(header + 28, static_cast<DWORD>(qwCheck >> 32));
+}
+
+// A whole journal of cbJournal bytes: where the old bytes go and how long the file was.
+bool ParseJournal(const BYTE* pJournal, DWORD cbJournal, DWORD& dwOffset, DWORD& dwLength) {
+    if (cbJournal < kJournalHeaderBytes || std::memcmp(pJournal, kJournalMagic, sizeof kJournalMagic) != 0)
+        return false;
+    dwOffset = GetDword(pJournal + 16);
+    dwLength = GetDword(pJournal + 20);
+    if (dwOffset > dwLength || dwLength - dwOffset != cbJournal - kJournalHeaderBytes) return false;
+    const ULONGLONG qwCheck =
+        JournalCheck(pJournal, reinterpret_cast<const char*>(pJournal) + kJournalHeaderBytes, dwLength - dwOffset);
+    return GetDword(pJournal + 24) == static_cast<DWORD>(qwCheck) &&
+           GetDword(pJournal + 28) == static_cast<DWORD>(qwCheck >> 32);
 }
 
 }  // namespace
@@ -290,10 +405,15 @@ CRegScript::CRegScript()
       m_pText(nullptr),
       m_nCachedIndex(-1),
       m_dwSectionStart(0),
-      m_dwSectionEnd(0) {
+      m_dwSectionEnd(0),
+      m_pSavedText(nullptr),
+      m_dwSavedLength(0),
+      m_bInTrans(FALSE),
+      m_qwFingerprint(0) {
     std::memset(m_szDevice, 0, sizeof m_szDevice);
     std::memset(m_szDriverName, 0, sizeof m_szDriverName);
     std::memset(m_szSectionKey, 0, sizeof m_szSectionKey);
+    std::memset(m_szJournalPath, 0, sizeof m_szJournalPath);
 }
 
 CRegScript::~CRegScript() {
@@ -302,9 +422,21 @@ CRegScript::~CRegScript() {
 }
 
 void CRegScript::FreeText() {
-    if (m_pText) VirtualFree(m_pText, 0, MEM_RELEASE);
-    m_pText = nullptr;
+    DropChanges();
+    FreeBlock(m_pText);
     m_dwLength = 0;
+    m_nCachedIndex = -1;
+    m_bInTrans = FALSE;
+}
+
+// Back to the file's own bytes.
+void CRegScript::DropChanges() {
+    if (!m_pSavedText) return;
+    FreeBlock(m_pText);
+    m_pText = m_pSavedText;
+    m_dwLength = m_dwSavedLength;
+    m_pSavedText = nullptr;
+    m_dwSavedLength = 0;
     m_nCachedIndex = -1;
 }
 
@@ -314,28 +446,36 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
     std::memset(m_szDevice, 0, sizeof m_szDevice);
     if (!lpszPath) return ERROR_INVALID_PARAMETER;
 
-    // A script edited here always lies in its device's folder under
-    // "Device_Drivers": without that the board's key cannot be named, and
-    // writing a made-up key into the script would spoil it.
-    const char* pszMark = std::strstr(lpszPath, kDeviceMark);
-    if (!pszMark) return ERROR_BAD_PATHNAME;
-    const char* pszAfter = pszMark + sizeof kDeviceMark - 1;
-    if (strnlen(pszAfter, 1 + kDeviceChars) < 1 + kDeviceChars) return ERROR_BAD_PATHNAME;
-    const char* pszDevice = pszAfter + 1;  // past the path separator
-    const bool bPci = std::strstr(lpszPath, "PCI") != nullptr;
-    const bool bPcm = std::strstr(lpszPath, "PCM") != nullptr;
-    const bool bUsb = std::strstr(lpszPath, "USB") != nullptr;
+    // The device's own part of the path: what follows the last
+    // "Device_Drivers" and its separator. The folders above it, the image
+    // root among them, may be named anything.
+    const char* pszAfter = nullptr;
+    for (const char* p = lpszPath; (p = std::strstr(p, kDeviceMark)) != nullptr; ++p) {
+        if (IsSeparator(p[sizeof kDeviceMark - 1])) pszAfter = p + sizeof kDeviceMark;
+    }
+    if (!pszAfter || strnlen(pszAfter, kDeviceChars) < kDeviceChars) return ERROR_BAD_PATHNAME;
+    const bool bPci = std::strstr(pszAfter, "PCI") != nullptr;
+    const bool bPcm = std::strstr(pszAfter, "PCM") != nullptr;
+    const bool bUsb = std::strstr(pszAfter, "USB") != nullptr;
     if (!bPci && !bPcm && !bUsb) return ERROR_BAD_PATHNAME;
+    if (std::strlen(lpszPath) + sizeof kJournalSuffix > sizeof m_szJournalPath) return ERROR_FILENAME_EXCED_RANGE;
 
     if (!m_file.Open(lpszPath, CFile::modeReadWrite | CFile::shareExclusive, &m_fileError)) {
         DWORD dwError = GetLastError();
         return dwError != ERROR_SUCCESS ? dwError : ERROR_OPEN_FAILED;
     }
+    // A device or a pipe would never end, or would block the dialog reading it.
+    if (GetFileType(reinterpret_cast<HANDLE>(m_file.m_hFile)) != FILE_TYPE_DISK) {
+        m_file.Abort();
+        SetLastError(ERROR_BAD_FILE_TYPE);
+        return ERROR_BAD_FILE_TYPE;
+    }
 
-    std::memcpy(m_szDevice, pszDevice, kDeviceChars);
+    std::memcpy(m_szDevice, pszAfter, kDeviceChars);
     char szModel[kModelChars + 1] = {};
     std::memcpy(szModel, m_szDevice + kModelOffset, kModelChars);
     std::snprintf(m_szDriverName, sizeof m_szDriverName, "%s%s%s", kDriverPrefix, szModel, kDriverSuffix);
+    std::snprintf(m_szJournalPath, sizeof m_szJournalPath, "%s%s", lpszPath, kJournalSuffix);
 
     // Independent tests in this order; each match appends its part and sets the bus kind.
     std::memset(m_szSectionKey, 0, sizeof m_szSectionKey);
@@ -362,17 +502,30 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
         AppendText(m_szSectionKey, sizeof m_szSectionKey, TEMPLATE_KEY_PREFIX_A);
     }
 
+    DWORD dwError = ERROR_SUCCESS;
     try {
-        if (!ReadText()) {
-            DWORD dwError = GetLastError();
-            m_file.Abort();
-            return dwError != ERROR_SUCCESS ? dwError : ERROR_NOT_ENOUGH_MEMORY;
+        dwError = RecoverInterruptedSave();
+        if (dwError == ERROR_SUCCESS && !ReadText()) {
+            dwError = GetLastError();
+            if (dwError == ERROR_SUCCESS) dwError = ERROR_NOT_ENOUGH_MEMORY;
         }
     } catch (CException*) {
         m_file.Abort();
         throw;
     }
-    return 0;
+    // Only 8-bit text is edited: UTF-16 would take our 8-bit lines as
+    // garbage, and a zero byte would end every search early.
+    if (dwError == ERROR_SUCCESS && m_dwLength >= 2) {
+        const BYTE b0 = static_cast<BYTE>(m_pText[0]), b1 = static_cast<BYTE>(m_pText[1]);
+        if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF)) dwError = ERROR_NO_UNICODE_TRANSLATION;
+    }
+    if (dwError == ERROR_SUCCESS && std::memchr(m_pText, '\0', m_dwLength)) dwError = ERROR_INVALID_DATA;
+    if (dwError != ERROR_SUCCESS) {
+        FreeText();
+        m_file.Abort();
+        SetLastError(dwError);
+    }
+    return dwError;
 }
 
 int CRegScript::Close() {
@@ -393,7 +546,7 @@ BOOL CRegScript::ReadText() {
     FreeText();
     m_pText = text.Detach();
     m_dwLength = nRead;
-    m_nCachedIndex = -1;
+    m_qwFingerprint = Fingerprint(m_pText, m_dwLength);
     return TRUE;
 }
 
@@ -401,34 +554,67 @@ void CRegScript::Reload() {
     if (m_file.m_hFile != CFile::hFileNull) ReadText();
 }
 
-void CRegScript::FormatHeaderPattern(int nIndex, char* pszPattern, size_t cchPattern) const {
-    std::snprintf(pszPattern, cchPattern, "%s%d]", m_nBusKind == BUS_PCM ? m_szDriverName : TEMPLATE_KEY_PREFIX_A,
-                  nIndex);
+// A journal beside the script is what a save that was cut short left: the
+// bytes it was replacing. While we hold the script no save of anyone else's
+// can be under way, so a whole journal is put back; one cut short itself was
+// written before the script was touched, and is simply dropped.
+DWORD CRegScript::RecoverInterruptedSave() {
+    CFile journal;
+    CFileException error;
+    if (!journal.Open(m_szJournalPath, CFile::modeReadWrite | CFile::shareExclusive, &error))
+        return error.m_lOsError == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<DWORD>(error.m_lOsError);
+    const DWORD cbJournal = journal.GetLength();
+    CPageBuffer bytes;
+    if (!bytes.Alloc(cbJournal)) return ERROR_NOT_ENOUGH_MEMORY;
+    const UINT cbRead = journal.Read(bytes.Get(), cbJournal);
+    const BYTE* pJournal = reinterpret_cast<const BYTE*>(bytes.Get());
+    DWORD dwOffset, dwLength;
+    if (ParseJournal(pJournal, cbRead, dwOffset, dwLength)) {
+        m_file.Seek(static_cast<LONG>(dwOffset), CFile::begin);
+        m_file.Write(pJournal + kJournalHeaderBytes, dwLength - dwOffset);
+        m_file.SetLength(dwLength);
+        m_file.Flush();
+    }
+    journal.Close();
+    CFile::Remove(m_szJournalPath);
+    return ERROR_SUCCESS;
+}
+
+// ---- Reading --------------------------------------------------------------
+
+// The line end a new line takes: the script's own, from its first line.
+const char* CRegScript::LineEnd() const {
+    const char* pEnd = m_pText + m_dwLength;
+    const Line first = LineAt(m_pText, pEnd);
+    if (!first.HasLineEnd()) return kCrLf;
+    return first.pNext - first.pEnd == 2 ? kCrLf : *first.pEnd == '\n' ? "\n" : "\r";
+}
+
+// The first header line of template n: its start, and the start of the line after it.
+BOOL CRegScript::FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) const {
+    return ForEachHeader(m_pText, m_dwLength, m_szSectionKey, [&](const Line& line, int n) {
+        if (n != nIndex) return false;
+        dwStart = static_cast<DWORD>(line.pBegin - m_pText);
+        dwNext = static_cast<DWORD>(line.pNext - m_pText);
+        return true;
+    });
+}
+
+// The start of the first section line at or after dwFrom (a line start), or the end.
+DWORD CRegScript::NextSection(DWORD dwFrom) const {
+    const char* const pEnd = m_pText + m_dwLength;
+    for (const char* p = m_pText + dwFrom; p < pEnd;) {
+        const Line line = LineAt(p, pEnd);
+        if (line.Starts('[')) return static_cast<DWORD>(p - m_pText);
+        p = line.pNext;
+    }
+    return m_dwLength;
 }
 
 int CRegScript::FindTemplateSection(int nIndex, DWORD& dwStart, DWORD& dwEnd) {
-    dwEnd = m_dwLength;
-    dwStart = m_dwLength;
-    if (!m_pText) return 0;
-    char szPattern[32];
-    FormatHeaderPattern(nIndex, szPattern, sizeof szPattern);
-    const char* pszFound = std::strstr(m_pText, szPattern);
-    if (!pszFound) return 0;
-
-    const DWORD dwFound = static_cast<DWORD>(pszFound - m_pText);
-    if (const char* pszNext = std::strchr(pszFound, '[')) dwEnd = static_cast<DWORD>(pszNext - m_pText);
-    // The header begins where the section key would begin if the pattern's
-    // first eight characters were the key's last eight. A pattern found
-    // without the key in front can be too near the start for that.
-    const size_t cchKey = std::strlen(m_szSectionKey);
-    const DWORD dwBack = cchKey > kTemplateChars ? static_cast<DWORD>(cchKey - kTemplateChars) : 0;
-    dwStart = dwFound > dwBack ? dwFound - dwBack : 0;
-    // Nor can it begin before the line holding the pattern: a pattern quoted
-    // without the key (in a comment, say) must not pull the lines above it,
-    // another template's values among them, into this section.
-    DWORD dwLine = dwFound;
-    while (dwLine > dwStart && m_pText[dwLine - 1] != '\n' && m_pText[dwLine - 1] != '\r') --dwLine;
-    dwStart = dwLine;
+    dwStart = dwEnd = m_dwLength;
+    DWORD dwNext;
+    if (m_pText && FindHeader(nIndex, dwStart, dwNext)) dwEnd = NextSection(dwNext);
     return 0;
 }
 
@@ -446,68 +632,117 @@ int CRegScript::ReadValue(int nIndex, LPCSTR lpszName, DWORD* pdwType, LPVOID pD
     UpdateCachedSection(nIndex);
     if (m_dwSectionStart == m_dwSectionEnd) return 1;
 
-    const DWORD cbSection = m_dwSectionEnd - m_dwSectionStart;
-    CPageBuffer copy;
-    if (!copy.Alloc(cbSection)) return 1;
-    std::memcpy(copy.Get(), m_pText + m_dwSectionStart, cbSection);
-
-    // The copy is ours: each line is ended in place so that it reads as a string.
-    char* p = copy.Get();
-    while (*(p += std::strspn(p, "\r\n"))) {
-        char* pszLine = p;
-        p += std::strcspn(p, "\r\n");
-        if (*p) *p++ = '\0';
-        if (const char* pszName = std::strstr(pszLine, lpszName)) {
-            const size_t e = static_cast<size_t>(pszName - pszLine) + std::strlen(lpszName);
-            return ReadLineValue(pszLine, e, pdwType, pData, dwDataSize, pdwSize);
-        }
+    const size_t cchName = std::strlen(lpszName);
+    const char* const pEnd = m_pText + m_dwSectionEnd;
+    const char* p = LineAt(m_pText + m_dwSectionStart, pEnd).pNext;  // past the header
+    while (p < pEnd) {
+        const Line line = LineAt(p, pEnd);
+        if (const char* pValue = ValueOf(line, lpszName, cchName))
+            return ReadLineValue(pValue, line.pEnd, pdwType, pData, dwDataSize, pdwSize);
+        p = line.pNext;
     }
     return 1;
 }
 
+int CRegScript::TemplateSectionExists(int nIndex) {
+    DWORD dwStart, dwNext;
+    return m_pText && FindHeader(nIndex, dwStart, dwNext) ? 1 : 0;
+}
+
+int CRegScript::ListTemplateSections(WORD& wMask) {
+    wMask = 0;
+    if (!m_pText) return 0;
+    ForEachHeader(m_pText, m_dwLength, m_szSectionKey, [&](const Line&, int n) {
+        if (n >= 0 && n < TEMPLATE_COUNT) wMask = static_cast<WORD>(wMask | (1u << n));
+        return false;
+    });
+    return 0;
+}
+
+// ---- Changing -------------------------------------------------------------
+//
+// Every change replaces one range of the text with new bytes, in memory; the
+// file's own bytes stay aside until the change has landed.
+
+namespace {
+
+struct Piece {
+    const char* p;
+    DWORD cb;
+};
+
+Piece Text(const char* psz) { return Piece{psz, static_cast<DWORD>(std::strlen(psz))}; }
+
+}  // namespace
+
+int CRegScript::Splice(DWORD dwFrom, DWORD dwTo, const char* pPrefix, const char* pNew, DWORD cbNew,
+                       const char* pSuffix, BOOL bWithinSection) {
+    const Piece pieces[] = {Text(pPrefix), Piece{pNew, cbNew}, Text(pSuffix)};
+    uint64_t cbNewText = static_cast<uint64_t>(m_dwLength) - (dwTo - dwFrom);
+    for (const Piece& piece : pieces) cbNewText += piece.cb;
+    if (cbNewText >= 0xFFFFFFFFull) return 1;
+
+    CPageBuffer text;
+    if (!text.Alloc(static_cast<DWORD>(cbNewText))) return 1;
+    char* p = text.Get();
+    std::memcpy(p, m_pText, dwFrom);
+    p += dwFrom;
+    for (const Piece& piece : pieces) {
+        if (piece.cb) std::memcpy(p, piece.p, piece.cb);
+        p += piece.cb;
+    }
+    std::memcpy(p, m_pText + dwTo, m_dwLength - dwTo);
+
+    if (m_pSavedText) {
+        FreeBlock(m_pText);
+    } else {
+        m_pSavedText = m_pText;
+        m_dwSavedLength = m_dwLength;
+    }
+    m_pText = text.Detach();
+    const DWORD dwOldLength = m_dwLength;
+    m_dwLength = static_cast<DWORD>(cbNewText);
+    // A value written inside the cached section moves only that section's end.
+    if (bWithinSection && m_nCachedIndex != -1 && dwFrom >= m_dwSectionStart && dwTo <= m_dwSectionEnd)
+        m_dwSectionEnd = m_dwSectionEnd + m_dwLength - dwOldLength;
+    else
+        m_nCachedIndex = -1;
+    if (!m_bInTrans) WriteChanges();
+    return 0;
+}
+
 int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize) {
-    // An empty name would match the first byte of the section and eat the end
-    // of the line before it.
+    // An empty name would stand for the key's default value, which is written "@".
     if (!lpszName || !*lpszName || !pData || !m_pText) return 1;
     char szLine[MAX_LINE_CHARS + 1];
     DWORD cchLine = 0;
     if (!FormatValueLine(lpszName, dwType, pData, dwSize, szLine, &cchLine)) return 1;
 
     UpdateCachedSection(nIndex);
-    DWORD dwFrom = m_dwLength;  // absent template: the line goes at the end of the file
-    DWORD dwTo = m_dwLength;
+    const char* pszLineEnd = LineEnd();
+    const char* const pTextEnd = m_pText + m_dwLength;
     if (m_dwSectionStart != m_dwSectionEnd) {
-        const DWORD cbSection = m_dwSectionEnd - m_dwSectionStart;
-        CPageBuffer copy;
-        if (!copy.Alloc(cbSection)) return 1;
-        std::memcpy(copy.Get(), m_pText + m_dwSectionStart, cbSection);
-        if (const char* pszName = std::strstr(copy.Get(), lpszName)) {
-            // The old line begins at the name's opening quote and ends past the
-            // first CR LF after the name, looked for in the whole text so that
-            // a "[" in the value does not cut the line short.
-            const DWORD dwName = m_dwSectionStart + static_cast<DWORD>(pszName - copy.Get());
-            dwFrom = dwName > 0 ? dwName - 1 : 0;
-            const char* pAfter = m_pText + dwName + std::strlen(lpszName);
-            const char* pTextEnd = m_pText + m_dwLength;
-            const char* pCrLf = FindInRange(pAfter, pTextEnd, kCrLf, 2, false);
-            dwTo = pCrLf ? static_cast<DWORD>(pCrLf + 2 - m_pText) : m_dwLength;
-            // The store writes every value at every save: an unchanged line costs no rewrite.
-            if (dwTo - dwFrom == cchLine && std::memcmp(m_pText + dwFrom, szLine, cchLine) == 0) return 0;
-        } else {
-            dwFrom = dwTo = m_dwSectionEnd;  // new value: just before the next section's "["
+        const size_t cchName = std::strlen(lpszName);
+        const char* const pEnd = m_pText + m_dwSectionEnd;
+        for (const char* p = LineAt(m_pText + m_dwSectionStart, pEnd).pNext; p < pEnd;) {
+            const Line line = WithContinuation(LineAt(p, pTextEnd), pEnd);
+            if (ValueOf(line, lpszName, cchName)) {
+                // Whatever stands before the opening quote, and the line's own end, stay.
+                const DWORD dwFrom = static_cast<DWORD>(line.First() - m_pText);
+                const DWORD dwTo = static_cast<DWORD>(line.pEnd - m_pText);
+                // The store writes every value at every save: an unchanged line costs nothing.
+                if (dwTo - dwFrom == cchLine && line.HasLineEnd() && std::memcmp(m_pText + dwFrom, szLine, cchLine) == 0)
+                    return 0;
+                return Splice(dwFrom, dwTo, "", szLine, cchLine, line.HasLineEnd() ? "" : pszLineEnd, TRUE);
+            }
+            p = line.pNext;
         }
     }
-    return SpliceAndReload(dwFrom, dwTo, szLine, cchLine);
-}
-
-int CRegScript::TemplateSectionExists(int nIndex) {
-    if (!m_pText) return 0;
-    char szPattern[32];
-    FormatHeaderPattern(nIndex, szPattern, sizeof szPattern);
-    return ScanUncommentedLines(m_pText, "\r\n", szPattern, false,
-                                [](const char*, const char*, const char*) { return true; })
-               ? 1
-               : 0;
+    // A new value goes at the end of its section, just before the next
+    // section's line; for an absent template, at the end of the script.
+    const DWORD dwAt = m_dwSectionStart != m_dwSectionEnd ? m_dwSectionEnd : m_dwLength;
+    const bool bLineStart = dwAt == 0 || IsBreak(m_pText[dwAt - 1]);
+    return Splice(dwAt, dwAt, bLineStart ? "" : pszLineEnd, szLine, cchLine, pszLineEnd, TRUE);
 }
 
 int CRegScript::AppendTemplateSection(int nIndex) {
@@ -516,10 +751,14 @@ int CRegScript::AppendTemplateSection(int nIndex) {
     const int cchHeader = std::snprintf(szHeader, sizeof szHeader, "%s%d]", m_szSectionKey, nIndex);
     if (cchHeader < 0 || cchHeader > MAX_HEADER_CHARS) return 1;  // keys that Open builds always fit
 
-    // One space on a line of its own, then the header with one space before its CR LF.
-    char szBlock[2 * (sizeof kHeaderPad - 1) + MAX_HEADER_CHARS + 1];
-    std::snprintf(szBlock, sizeof szBlock, "%s%s%s", kHeaderPad, szHeader, kHeaderPad);
-    return SpliceAndReload(m_dwLength, m_dwLength, szBlock, static_cast<DWORD>(std::strlen(szBlock)));
+    // One space on a line of its own, then the header with one space before
+    // its line end; a last line without an end is ended first.
+    const char* pszLineEnd = LineEnd();
+    char szBlock[2 * 3 + MAX_HEADER_CHARS + 3 + 1];
+    const bool bLineStart = m_dwLength == 0 || IsBreak(m_pText[m_dwLength - 1]);
+    std::snprintf(szBlock, sizeof szBlock, "%s %s%s %s", bLineStart ? "" : pszLineEnd, pszLineEnd, szHeader,
+                  pszLineEnd);
+    return Splice(m_dwLength, m_dwLength, "", szBlock, static_cast<DWORD>(std::strlen(szBlock)), "", FALSE);
 }
 
 int CRegScript::DeleteTemplateSection(int nIndex) {
@@ -528,74 +767,116 @@ int CRegScript::DeleteTemplateSection(int nIndex) {
     FindTemplateSection(nIndex, dwStart, dwEnd);
     if (dwStart == dwEnd) return 0;  // absent: the file stays as it is
 
-    // The whole section goes, up to the next "[". The text follows the file,
-    // so the document stays usable after the cut.
+    // The header, the values and the blank lines go; a person's comments stay.
+    const char* const pEnd = m_pText + dwEnd;
+    DWORD cbKept = 0;
+    for (const char* p = m_pText + dwStart; p < pEnd;) {
+        const Line line = LineAt(p, pEnd);
+        if (line.Starts(';')) cbKept += static_cast<DWORD>(line.pNext - line.pBegin);
+        p = line.pNext;
+    }
+    CPageBuffer kept;
+    if (cbKept && !kept.Alloc(cbKept)) return 1;
+    char* pKept = kept.Get();
+    for (const char* p = m_pText + dwStart; p < pEnd;) {
+        const Line line = LineAt(p, pEnd);
+        if (line.Starts(';')) {
+            std::memcpy(pKept, line.pBegin, static_cast<size_t>(line.pNext - line.pBegin));
+            pKept += line.pNext - line.pBegin;
+        }
+        p = line.pNext;
+    }
+    return Splice(dwStart, dwEnd, "", kept.Get(), cbKept, "", FALSE);
+}
+
+// ---- Landing changes ------------------------------------------------------
+//
+// The file is written from the first changed byte on. Before that, the bytes
+// being replaced go to the journal, whole and on the disk; after it, the
+// journal is removed, and that removal is the moment the change lands. A
+// failure before it puts the old bytes back from memory; a process killed
+// before it leaves the journal, which the next Open puts back.
+
+void CRegScript::BeginTrans() { m_bInTrans = TRUE; }
+
+void CRegScript::CommitTrans() {
+    m_bInTrans = FALSE;
+    if (m_pSavedText) WriteChanges();
+}
+
+void CRegScript::Rollback() {
+    m_bInTrans = FALSE;
+    DropChanges();
+}
+
+void CRegScript::WriteChanges() {
+    const DWORD dwCommon = std::min(m_dwLength, m_dwSavedLength);
+    const DWORD dwFrom =
+        static_cast<DWORD>(std::mismatch(m_pText, m_pText + dwCommon, m_pSavedText).first - m_pText);
+    if (dwFrom < dwCommon || m_dwLength != m_dwSavedLength) {
+        WriteJournal(dwFrom);
+        try {
+            m_file.Seek(static_cast<LONG>(dwFrom), CFile::begin);
+            m_file.Write(m_pText + dwFrom, m_dwLength - dwFrom);
+            if (m_dwLength < m_dwSavedLength) m_file.SetLength(m_dwLength);
+            m_file.Flush();
+            CFile::Remove(m_szJournalPath);
+        } catch (CException*) {
+            UndoChanges(dwFrom);
+            throw;
+        }
+        m_qwFingerprint = Fingerprint(m_pText, m_dwLength);
+    }
+    FreeBlock(m_pSavedText);
+    m_dwSavedLength = 0;
+}
+
+void CRegScript::WriteJournal(DWORD dwFrom) {
+    CFile journal;
+    CFileException error;
+    if (!journal.Open(m_szJournalPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, &error)) {
+        DropChanges();
+        CFileException::ThrowOsError(error.m_lOsError, m_szJournalPath);
+    }
     try {
-        ReplaceRange(dwStart, dwEnd, nullptr, 0);
+        BYTE header[kJournalHeaderBytes];
+        BuildJournalHeader(header, dwFrom, m_dwSavedLength, m_pSavedText + dwFrom);
+        journal.Write(header, sizeof header);
+        journal.Write(m_pSavedText + dwFrom, m_dwSavedLength - dwFrom);
+        journal.Flush();
+        journal.Close();
     } catch (CException*) {
-        RestoreFrom(dwStart);
+        // The script is untouched; a journal cut short would be dropped by
+        // the next Open anyway.
+        journal.Abort();
+        try {
+            CFile::Remove(m_szJournalPath);
+        } catch (CException* pError) {
+            pError->Delete();
+        }
+        DropChanges();
         throw;
     }
-    const DWORD cbTail = m_dwLength - dwEnd;
-    std::memmove(m_pText + dwStart, m_pText + dwEnd, cbTail);
-    std::memset(m_pText + dwStart + cbTail, 0, dwEnd - dwStart);
-    m_dwLength = dwStart + cbTail;
-    m_nCachedIndex = -1;
-    return 0;
 }
 
-int CRegScript::ListTemplateSections(WORD& wMask) {
-    wMask = 0;
-    if (!m_pText) return 0;
-    const size_t cchKey = std::strlen(m_szSectionKey);
-    ScanUncommentedLines(m_pText, "\n", m_szSectionKey, true, [&](const char*, const char* pLineEnd, const char* pKey) {
-        const int nIndex = ScanTwoDigits(pKey + cchKey, pLineEnd);
-        if (nIndex >= 0 && nIndex < TEMPLATE_COUNT) wMask = static_cast<WORD>(wMask | (1u << nIndex));
-        return false;
-    });
-    return 0;
-}
-
-// ---- Writing ------------------------------------------------------------
-//
-// Every change replaces one range of the file with new bytes. The file is
-// never cut short before the new bytes are down: the new bytes and the old
-// tail are written from memory over the old content, and only then is the
-// file ended at its new length. Until the new text has been read back, the
-// old one stays in memory, so any failure can be undone from it.
-
-void CRegScript::ReplaceRange(DWORD dwFrom, DWORD dwTo, const char* pNew, DWORD cbNew) {
-    const DWORD cbTail = m_dwLength - dwTo;
-    const DWORD dwNewLength = dwFrom + cbNew + cbTail;
-    m_file.Seek(static_cast<LONG>(dwFrom), CFile::begin);
-    m_file.Write(pNew, cbNew);
-    m_file.Write(m_pText + dwTo, cbTail);
-    if (dwNewLength < m_dwLength) m_file.SetLength(dwNewLength);
-}
-
-// Puts the old text back from dwFrom on. Should that fail too, the document
-// gives up its text: the file no longer matches it, and no further edit may
-// be made from it. The caller passes on the first failure.
-void CRegScript::RestoreFrom(DWORD dwFrom) {
+// Puts the file's old bytes back from dwFrom on and drops the changes. Should
+// that fail too, the journal stays for the next Open, and the document gives
+// up its text: no further edit may be made from a text the file no longer matches.
+void CRegScript::UndoChanges(DWORD dwFrom) {
     try {
         m_file.Seek(static_cast<LONG>(dwFrom), CFile::begin);
-        m_file.Write(m_pText + dwFrom, m_dwLength - dwFrom);
-        m_file.SetLength(m_dwLength);
+        m_file.Write(m_pSavedText + dwFrom, m_dwSavedLength - dwFrom);
+        m_file.SetLength(m_dwSavedLength);
+        m_file.Flush();
     } catch (CException* pError) {
         pError->Delete();
         FreeText();
+        return;
     }
-}
-
-int CRegScript::SpliceAndReload(DWORD dwFrom, DWORD dwTo, const char* pNew, DWORD cbNew) {
-    if (cbNew > 0xFFFFFFFEu - m_dwLength) return 1;
+    DropChanges();
     try {
-        ReplaceRange(dwFrom, dwTo, pNew, cbNew);
-        if (ReadText()) return 0;
-    } catch (CException*) {
-        RestoreFrom(dwFrom);
-        throw;
+        CFile::Remove(m_szJournalPath);
+    } catch (CException* pError) {
+        pError->Delete();  // it holds the bytes the file holds again
     }
-    RestoreFrom(dwFrom);  // no memory for the new text: back to the old one
-    return 1;
 }

@@ -1,13 +1,29 @@
 #pragma once
 // CRegScript: one board's .reg registry script, opened exclusively, its whole
-// text held in memory, edited as text and written straight through to the
-// file. A document serves one load, save, removal or listing of the template
-// store: construct, Open, operations, Close, destroy.
+// text held in memory and edited as text. A document serves one load, save,
+// removal or listing of the template store: construct, Open, operations,
+// Close, destroy.
 //
-// Failures of the file itself (length, seek, read, write, truncation) are
-// thrown by the file layer as CFileException* and passed on to the caller. An
-// operation that changes the file puts it back byte for byte as it was before
-// it lets such a failure, or one of its own, leave.
+// The script is usually a person's file, of which the board's templates are a
+// small part, so an edit touches only the lines it means to change:
+// - lines end in CR LF, LF or CR; a line the document adds ends the way the
+//   script's first line does (CR LF in a script without any);
+// - a comment line is one whose first non-blank character is ";": never a
+//   header, never a value, never removed;
+// - a section runs from its header line to the next line whose first
+//   non-blank character is "["; a template's header is the board's key, the
+//   template number and "]", in any letter case, as the registry compares keys;
+// - a value line begins with its own name in quotes, then "=" (in any case).
+//
+// A change reaches the file all at once or not at all. The bytes it replaces
+// are first kept in a journal beside the script (the script's path and
+// ".jnl"); the next Open that finds a journal, left by a save that was cut
+// short, puts those bytes back. Outside a transaction each change lands on
+// its own; between BeginTrans and CommitTrans they land together.
+//
+// Failures of the file itself (open, length, seek, read, write, truncation,
+// flush, removal) are thrown by the file layer as CFileException* and passed
+// on to the caller, with the script as it was before the change.
 #include <afx.h>
 
 enum BusKind {
@@ -23,17 +39,22 @@ public:
     CRegScript(const CRegScript&) = delete;
     CRegScript& operator=(const CRegScript&) = delete;
 
-    // 0, or the operating system's error code when the file cannot be opened
-    // (2 missing, 5 access denied, 32 held by another opener).
-    // ERROR_BAD_PATHNAME for a path that names no device: one without
-    // "Device_Drivers" and the seven characters after its separator, or
-    // without any of "PCI", "PCM" and "USB".
+    // 0, or the operating system's error code when the script cannot be
+    // opened: 2 missing, 5 access denied, 32 held by another opener;
+    // ERROR_BAD_PATHNAME for a path that names no device (no "Device_Drivers",
+    // a separator and seven characters, or none of "PCI", "PCM" and "USB"
+    // after it); ERROR_BAD_FILE_TYPE for a device, pipe or FIFO;
+    // ERROR_NO_UNICODE_TRANSLATION for a UTF-16 script (byte-order mark);
+    // ERROR_INVALID_DATA for one that holds a zero byte.
     DWORD Open(LPCSTR lpszPath);
+    // Changes not committed are dropped; the file keeps what it holds.
     int Close();
+    // Reads the file again, dropping changes not committed.
     void Reload();
 
-    // Byte offsets of template n's section in the text: from the "[" of its
-    // header up to the next "[" or the end. start = end = m_dwLength when absent.
+    // Byte offsets of template n's section in the text: from the start of its
+    // header line up to the next section's line or the end. start = end =
+    // m_dwLength when absent.
     int FindTemplateSection(int nIndex, DWORD& dwStart, DWORD& dwEnd);
 
     // 0 = read into pData. 1 = not read; *pdwType and *pdwSize still report
@@ -42,16 +63,29 @@ public:
     int ReadValue(int nIndex, LPCSTR lpszName, DWORD* pdwType, LPVOID pData, DWORD dwDataSize, DWORD* pdwSize);
 
     // dwSize: bytes, or characters for REG_SZ. 0 = written; 1 = nothing
-    // written (null argument, no memory, or a line longer than
-    // MAX_LINE_CHARS with its CR LF).
+    // written (null argument, no memory, a name holding a quote or a line
+    // break, text holding a line break, or a line longer than MAX_LINE_CHARS
+    // with its CR LF).
     int WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize);
 
     int TemplateSectionExists(int nIndex);
     // 0 = header appended; 1 = nothing appended (no memory).
     int AppendTemplateSection(int nIndex);
-    // 0 = cut out, or absent; the document stays open on the shortened text.
+    // 0 = cut out, or absent: the header, values and blank lines go, comment
+    // lines stay. 1 = nothing done (no memory).
     int DeleteTemplateSection(int nIndex);
     int ListTemplateSections(WORD& wMask);
+
+    // Changes after BeginTrans stay in the text until CommitTrans writes them
+    // all; Rollback, Close or destruction drop them. A CommitTrans that throws
+    // has put the file back as it was and dropped the changes.
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
+
+    // Of the file's bytes as last read or written: equal fingerprints, equal
+    // scripts. Never 0.
+    ULONGLONG GetFingerprint() const { return m_qwFingerprint; }
 
     enum {
         MAX_LINE_CHARS = 255,  // a value line, CR LF included
@@ -70,13 +104,25 @@ public:
     int m_nCachedIndex;
     DWORD m_dwSectionStart;
     DWORD m_dwSectionEnd;
+    // The file's own bytes while the text holds changes not yet written.
+    char* m_pSavedText;
+    DWORD m_dwSavedLength;
+    BOOL m_bInTrans;
+    ULONGLONG m_qwFingerprint;
+    char m_szJournalPath[MAX_PATH];
 
 private:
     BOOL ReadText();
     void FreeText();
+    void DropChanges();
+    DWORD RecoverInterruptedSave();
     void UpdateCachedSection(int nIndex);
-    void FormatHeaderPattern(int nIndex, char* pszPattern, size_t cchPattern) const;
-    void ReplaceRange(DWORD dwFrom, DWORD dwTo, const char* pNew, DWORD cbNew);
-    void RestoreFrom(DWORD dwFrom);
-    int SpliceAndReload(DWORD dwFrom, DWORD dwTo, const char* pNew, DWORD cbNew);
+    BOOL FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) const;
+    DWORD NextSection(DWORD dwFrom) const;
+    const char* LineEnd() const;
+    int Splice(DWORD dwFrom, DWORD dwTo, const char* pPrefix, const char* pNew, DWORD cbNew, const char* pSuffix,
+               BOOL bWithinSection);
+    void WriteChanges();
+    void WriteJournal(DWORD dwFrom);
+    void UndoChanges(DWORD dwFrom);
 };

@@ -27,14 +27,6 @@ void SetDefaults(TemplateEntry& entry, int nIndex) {
 // open it means its templates could not be read.
 bool IsMissing(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
 
-DWORD ErrorOf(CException* pError) {
-    CFileException* pFileError = dynamic_cast<CFileException*>(pError);
-    DWORD dwError = pFileError != nullptr && pFileError->m_lOsError > 0 ? static_cast<DWORD>(pFileError->m_lOsError)
-                                                                        : static_cast<DWORD>(ERROR_IO_DEVICE);
-    pError->Delete();
-    return dwError;
-}
-
 LPCSTR DescribeError(DWORD dwError) {
     switch (dwError) {
     case ERROR_FILE_NOT_FOUND: return "the file does not exist";
@@ -50,6 +42,9 @@ LPCSTR DescribeError(DWORD dwError) {
     case ERROR_IO_DEVICE: return "the device reported an I/O error";
     case ERROR_BAD_PATHNAME: return "the path names no board folder under Device_Drivers";
     case ERROR_FILENAME_EXCED_RANGE: return "the path is too long";
+    case ERROR_BAD_FILE_TYPE: return "it is a device or a pipe, not a file";
+    case ERROR_NO_UNICODE_TRANSLATION: return "it is UTF-16 text, and only 8-bit text is edited";
+    case ERROR_INVALID_DATA: return "it holds a zero byte, so it is not a text file";
     default: return nullptr;
     }
 }
@@ -68,8 +63,32 @@ int TemplateNumberOf(LPCSTR lpszItemText) {
 
 BOOL CTemplateDlg::OpenScript(CRegScript& script) {
     const DWORD dwError = script.Open(m_szScriptPath);
-    if (dwError != 0) m_dwScriptError = dwError;
+    if (dwError != 0) {
+        m_dwScriptError = dwError;
+        m_strErrorFile.Empty();
+    }
     return dwError == 0;
+}
+
+void CTemplateDlg::NoteFileError(CException* pError) {
+    CFileException* pFileError = dynamic_cast<CFileException*>(pError);
+    m_dwScriptError = pFileError != nullptr && pFileError->m_lOsError > 0 ? static_cast<DWORD>(pFileError->m_lOsError)
+                                                                        : static_cast<DWORD>(ERROR_IO_DEVICE);
+    m_strErrorFile.Empty();
+    if (pFileError != nullptr && std::strcmp(pFileError->m_strFileName, m_szScriptPath) != 0)
+        m_strErrorFile = pFileError->m_strFileName;
+    pError->Delete();
+}
+
+// The store reads the script once to list it and once per template: all of
+// them must see one script, or the table is a mix that no save may write.
+void CTemplateDlg::NoteScriptRead(ULONGLONG qwFingerprint) {
+    if (!m_bScriptRead) {
+        m_qwScriptFingerprint = qwFingerprint;
+        m_bScriptRead = TRUE;
+    } else if (qwFingerprint != m_qwScriptFingerprint) {
+        m_bScriptChanged = TRUE;
+    }
 }
 
 HTREEITEM CTemplateDlg::GetDeviceItem() const { return m_tree.GetChildItem(m_tree.GetRootItem()); }
@@ -86,10 +105,16 @@ void CTemplateDlg::SetSaved() {
 
 void CTemplateDlg::ReportScriptError(LPCSTR lpszWhat, LPCSTR lpszOutcome) {
     CString strError;
-    if (LPCSTR lpszReason = DescribeError(m_dwScriptError))
-        strError.Format("Operating-system error %lu: %s.", static_cast<unsigned long>(m_dwScriptError), lpszReason);
+    CString strOn;
+    if (!m_strErrorFile.IsEmpty()) strOn.Format(" on %s", (LPCSTR)m_strErrorFile);
+    const unsigned long ulError = m_dwScriptError;
+    if (m_dwScriptError == SCRIPT_CHANGED_ELSEWHERE)
+        strError = "Another program changed the script after this dialog read it; open the dialog again to edit the "
+                   "script as it is now.";
+    else if (LPCSTR lpszReason = DescribeError(m_dwScriptError))
+        strError.Format("Operating-system error %lu%s: %s.", ulError, (LPCSTR)strOn, lpszReason);
     else
-        strError.Format("Operating-system error %lu.", static_cast<unsigned long>(m_dwScriptError));
+        strError.Format("Operating-system error %lu%s.", ulError, (LPCSTR)strOn);
     CString strText;
     strText.Format("%s\n%s\n%s\n%s", lpszWhat, m_szScriptPath, (LPCSTR)strError, lpszOutcome);
     MessageBox(strText, NULL, MB_OK | MB_ICONERROR);
@@ -103,13 +128,16 @@ BOOL CTemplateDlg::LoadTemplateList() {
     try {
         CRegScript script;
         if (OpenScript(script)) {
+            NoteScriptRead(script.GetFingerprint());
             script.ListTemplateSections(wMask);
             script.Close();
-        } else if (!IsMissing(m_dwScriptError)) {
+        } else if (IsMissing(m_dwScriptError)) {
+            NoteScriptRead(0);
+        } else {
             m_wUnreadTemplates = 0xFFFF;
         }
     } catch (CException* pError) {
-        m_dwScriptError = ErrorOf(pError);
+        NoteFileError(pError);
         m_wUnreadTemplates = 0xFFFF;
         wMask = 0;
     }
@@ -130,9 +158,13 @@ BOOL CTemplateDlg::LoadTemplate(TemplateEntry& entry, int nIndex) {
     try {
         CRegScript script;
         if (!OpenScript(script)) {
-            if (!IsMissing(m_dwScriptError)) m_wUnreadTemplates |= Bit(nIndex);
+            if (IsMissing(m_dwScriptError))
+                NoteScriptRead(0);
+            else
+                m_wUnreadTemplates |= Bit(nIndex);
             return FALSE;
         }
+        NoteScriptRead(script.GetFingerprint());
         // Only a dword counts: anything else would be copied in as raw bytes.
         DWORD dwSwitchID = 0, dwType = 0, dwSize = 0;
         if (script.ReadValue(nIndex, VALUE_SWITCH_ID_A, &dwType, &dwSwitchID, sizeof dwSwitchID, &dwSize) != 0 ||
@@ -156,34 +188,26 @@ BOOL CTemplateDlg::LoadTemplate(TemplateEntry& entry, int nIndex) {
         script.Close();
         return TRUE;
     } catch (CException* pError) {
-        m_dwScriptError = ErrorOf(pError);
+        NoteFileError(pError);
         m_wUnreadTemplates |= Bit(nIndex);
         return FALSE;
     }
 }
 
-BOOL CTemplateDlg::SaveTemplate(const TemplateEntry& entry, int nIndex) {
-    try {
-        CRegScript script;
-        if (!OpenScript(script)) return FALSE;
-        BOOL bWritten = !script.TemplateSectionExists(nIndex) ? script.AppendTemplateSection(nIndex) == 0 : TRUE;
-        bWritten = bWritten &&
-                   script.WriteValue(nIndex, VALUE_SWITCH_ID_A, REG_DWORD, &entry.SwitchID, sizeof entry.SwitchID) == 0;
-        char szName[16];
-        char szText[64];
-        for (int i = 0; bWritten && i < AO_CHANNEL_COUNT; ++i) {
-            FormatAoSettingsName(i, szName, sizeof szName);
-            size_t cchText = FormatTemplateText(entry.Channels[i], szText, sizeof szText);
-            bWritten = script.WriteValue(nIndex, szName, REG_SZ, szText, static_cast<DWORD>(cchText)) == 0;
-        }
-        script.Close();
-        // The document writes nothing when it runs out of memory.
-        if (!bWritten) m_dwScriptError = ERROR_NOT_ENOUGH_MEMORY;
-        return bWritten;
-    } catch (CException* pError) {
-        m_dwScriptError = ErrorOf(pError);
-        return FALSE;
+BOOL CTemplateDlg::SaveTemplate(CRegScript& script, const TemplateEntry& entry, int nIndex) {
+    BOOL bWritten = !script.TemplateSectionExists(nIndex) ? script.AppendTemplateSection(nIndex) == 0 : TRUE;
+    bWritten = bWritten &&
+               script.WriteValue(nIndex, VALUE_SWITCH_ID_A, REG_DWORD, &entry.SwitchID, sizeof entry.SwitchID) == 0;
+    char szName[16];
+    char szText[64];
+    for (int i = 0; bWritten && i < AO_CHANNEL_COUNT; ++i) {
+        FormatAoSettingsName(i, szName, sizeof szName);
+        size_t cchText = FormatTemplateText(entry.Channels[i], szText, sizeof szText);
+        bWritten = script.WriteValue(nIndex, szName, REG_SZ, szText, static_cast<DWORD>(cchText)) == 0;
     }
+    // The document writes nothing when it runs out of memory.
+    if (!bWritten) m_dwScriptError = ERROR_NOT_ENOUGH_MEMORY;
+    return bWritten;
 }
 
 BOOL CTemplateDlg::FindFreeTemplateIndex(int& nIndex) {
@@ -252,34 +276,41 @@ void CTemplateDlg::RemoveTemplate() {
     m_tree.DeleteItem(hSelected);
 }
 
-BOOL CTemplateDlg::DeleteTemplateFromScript(int nIndex) {
+BOOL CTemplateDlg::DeleteTemplateFromScript(CRegScript& script, int nIndex) {
+    if (script.DeleteTemplateSection(nIndex) == 0) return TRUE;
+    m_dwScriptError = ERROR_NOT_ENOUGH_MEMORY;
+    return FALSE;
+}
+
+// One document for the whole save, held from the check that the script is
+// still the one the dialog read until every change has landed together.
+BOOL CTemplateDlg::SaveAllTemplates() {
+    HTREEITEM hDevice = GetDeviceItem();
     try {
         CRegScript script;
         if (!OpenScript(script)) return FALSE;
-        const int nResult = script.DeleteTemplateSection(nIndex);
+        if (m_bScriptChanged || !m_bScriptRead || script.GetFingerprint() != m_qwScriptFingerprint) {
+            m_dwScriptError = SCRIPT_CHANGED_ELSEWHERE;
+            m_strErrorFile.Empty();
+            return FALSE;
+        }
+        script.BeginTrans();
+        for (int n = TEMPLATE_COUNT - 1; n >= 0; --n) {
+            if ((m_wPendingRemoval & Bit(n)) && !DeleteTemplateFromScript(script, n)) return FALSE;
+        }
+        for (HTREEITEM hItem = m_tree.GetChildItem(hDevice); hItem != NULL; hItem = m_tree.GetNextSiblingItem(hItem)) {
+            int n = TemplateNumberOf(m_tree.GetItemText(hItem));
+            if (n < 0 || (m_wUnreadTemplates & Bit(n))) continue;
+            if (!SaveTemplate(script, m_templates[n], n)) return FALSE;
+        }
+        script.CommitTrans();
+        m_qwScriptFingerprint = script.GetFingerprint();
         script.Close();
-        if (nResult != 0) m_dwScriptError = ERROR_NOT_ENOUGH_MEMORY;
-        return nResult == 0;
     } catch (CException* pError) {
-        m_dwScriptError = ErrorOf(pError);
+        NoteFileError(pError);
         return FALSE;
     }
-}
-
-BOOL CTemplateDlg::SaveAllTemplates() {
-    HTREEITEM hDevice = GetDeviceItem();
-    // A removal that fails stays pending, with every one after it, so that
-    // the next save cuts them before writing anything.
-    for (int n = TEMPLATE_COUNT - 1; n >= 0; --n) {
-        if (!(m_wPendingRemoval & Bit(n))) continue;
-        if (!DeleteTemplateFromScript(n)) return FALSE;
-        m_wPendingRemoval &= static_cast<WORD>(~Bit(n));
-    }
-    for (HTREEITEM hItem = m_tree.GetChildItem(hDevice); hItem != NULL; hItem = m_tree.GetNextSiblingItem(hItem)) {
-        int n = TemplateNumberOf(m_tree.GetItemText(hItem));
-        if (n < 0 || (m_wUnreadTemplates & Bit(n))) continue;
-        if (!SaveTemplate(m_templates[n], n)) return FALSE;
-    }
+    m_wPendingRemoval = 0;
     SetSaved();
     return TRUE;
 }

@@ -45,7 +45,10 @@ CTemplateDlg::CTemplateDlg()
       m_wPendingRemoval(0),
       m_wUsedSwitchIDs(0),
       m_wUnreadTemplates(0),
-      m_dwScriptError(0) {
+      m_dwScriptError(0),
+      m_qwScriptFingerprint(0),
+      m_bScriptRead(FALSE),
+      m_bScriptChanged(FALSE) {
     std::memset(m_templates, 0, sizeof m_templates);
     std::memset(m_szScriptPath, 0, sizeof m_szScriptPath);
 }
@@ -194,13 +197,13 @@ void CTemplateDlg::OnRemoveTemplate() { RemoveTemplate(); }
 
 // Save: the dialog stays open.
 void CTemplateDlg::OnOK() {
-    if (!SaveAllTemplates()) ReportScriptError(kSaveFailed, "The changes are kept; Save tries again.");
+    if (!SaveAllTemplates()) ReportScriptError(kSaveFailed, "The script is unchanged.");
 }
 
 void CTemplateDlg::OnCancel() {
     if (g_bModified) {
         if (MessageBox(kSavePrompt, kSavePromptCaption, MB_OKCANCEL) == IDOK && !SaveAllTemplates()) {
-            ReportScriptError(kSaveFailed, "The changes are kept, and the dialog stays open.");
+            ReportScriptError(kSaveFailed, "The script is unchanged, and the dialog stays open.");
             return;
         }
         g_bModified = false;
@@ -213,6 +216,6 @@ void CTemplateDlg::OnDestroy() {
     // The controls are still there for the save.
     if (g_bModified && ::MessageBoxA(NULL, kSavePrompt, kSavePromptCaption, MB_OKCANCEL) == IDOK &&
         !SaveAllTemplates())
-        ReportScriptError(kSaveFailed, "The changes are lost.");
+        ReportScriptError(kSaveFailed, "The script is unchanged; the changes are lost.");
     g_bModified = false;
 }

@@ -43,16 +43,18 @@ public:
     // template item however the user has scrolled the tree or folded it.
     BOOL LoadTemplateList();
     BOOL LoadTemplate(TemplateEntry& entry, int nIndex);
-    BOOL SaveTemplate(const TemplateEntry& entry, int nIndex);
+    // A save holds one document for all its writes: they land together.
+    BOOL SaveTemplate(CRegScript& script, const TemplateEntry& entry, int nIndex);
     BOOL FindFreeTemplateIndex(int& nIndex);
     BOOL AssignFreeSwitchID(int nIndex);
     void AddTemplate();
     int GetSelectedTemplateIndex();
     void RemoveTemplate();
-    BOOL DeleteTemplateFromScript(int nIndex);
+    BOOL DeleteTemplateFromScript(CRegScript& script, int nIndex);
     // FALSE when the script could not be brought in line (m_dwScriptError
-    // says why): the edits are kept, and g_bModified stays set, for another
-    // try. A removal that failed stays pending, with the ones after it.
+    // says why): the script is as it was, and the edits, the pending
+    // removals and g_bModified are kept for another try. A script that
+    // another program changed since the dialog read it is not written at all.
     BOOL SaveAllTemplates();
 
     // The selected template's entry, for the pages.
@@ -74,8 +76,18 @@ public:
     // are not listed, written, cut or reused, so the script keeps them as
     // they are.
     WORD m_wUnreadTemplates;
-    // The operating system's error of the last script operation that failed.
+    // The operating system's error of the last script operation that failed,
+    // or SCRIPT_CHANGED_ELSEWHERE; the file it concerned when not the script.
     DWORD m_dwScriptError;
+    CString m_strErrorFile;
+    // The script as this dialog read it: a save writes over nothing else.
+    // 0 for a script that was not there; m_bScriptRead once it was looked at.
+    ULONGLONG m_qwScriptFingerprint;
+    BOOL m_bScriptRead;
+    BOOL m_bScriptChanged;  // it changed between the reads of the dialog's start
+
+    // An application's own error code, as Win32 marks them.
+    static const DWORD SCRIPT_CHANGED_ELSEWHERE = 0x20000001;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -95,6 +107,9 @@ protected:
 private:
     // FALSE, with m_dwScriptError set, when the script cannot be opened.
     BOOL OpenScript(CRegScript& script);
+    // Each read of the dialog's start; fingerprint 0 for a missing script.
+    void NoteScriptRead(ULONGLONG qwFingerprint);
+    void NoteFileError(CException* pError);
     HTREEITEM GetDeviceItem() const;
     void SetSaved();
     void ShowPageOfSelectedTab();

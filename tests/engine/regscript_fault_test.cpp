@@ -1,11 +1,13 @@
-// Every file primitive failing in turn, at every call, inside every writing
-// operation: the script on disk must be what it was, the failure must reach
-// the caller, and the document must go on working.
+// Every file primitive failing in turn, at every call, inside every changing
+// operation: the script must be what it was, at once or at the latest after
+// the next Open, the failure must reach the caller, and the document must go
+// on working.
 #include "regscript.h"
 
 #include <afx_fault.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -31,10 +33,21 @@ struct Operation {
     {"append header", [](CRegScript& d) { return d.AppendTemplateSection(2); }},
     {"delete middle", [](CRegScript& d) { return d.DeleteTemplateSection(0); }},
     {"delete last", [](CRegScript& d) { return d.DeleteTemplateSection(1); }},
+    {"transaction", [](CRegScript& d) {
+         d.BeginTrans();
+         DWORD v = Dword(9);
+         int r = d.DeleteTemplateSection(0) | d.AppendTemplateSection(0) | d.WriteValue(0, "SwitchID", REG_DWORD, &v, 4);
+         d.CommitTrans();
+         return r;
+     }},
 };
 
-const AfxFaultPoint kFilePoints[] = {AFX_FAULT_LENGTH, AFX_FAULT_SEEK, AFX_FAULT_READ, AFX_FAULT_WRITE,
-                                     AFX_FAULT_SET_LENGTH};
+const AfxFaultPoint kFilePoints[] = {AFX_FAULT_OPEN,       AFX_FAULT_LENGTH, AFX_FAULT_SEEK,  AFX_FAULT_READ,
+                                     AFX_FAULT_WRITE,      AFX_FAULT_SET_LENGTH, AFX_FAULT_FLUSH, AFX_FAULT_REMOVE};
+
+bool Exists(const std::string& path) { return std::ifstream(path).good(); }
+
+std::string Journal(const ScriptFile& file) { return std::string(file.Path()) + ".jnl"; }
 
 TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
     unsigned nInjected[AFX_FAULT_POINT_COUNT] = {};
@@ -77,6 +90,7 @@ TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
                         e->Delete();
                     }
                     EXPECT_EQ(file.Get(doc.m_file), kScript);
+                    EXPECT_FALSE(Exists(Journal(file)));
                     ASSERT_NE(doc.m_pText, nullptr);
                     EXPECT_EQ(std::string(doc.m_pText, doc.m_dwLength), kScript);
                     EXPECT_EQ(AfxLivePageBlocks(), 1u);
@@ -87,33 +101,117 @@ TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
             }
         }
     }
-    for (AfxFaultPoint pt : kFilePoints) EXPECT_GT(nInjected[pt], 0u) << "point " << pt << " never failed";
+    for (AfxFaultPoint pt : {AFX_FAULT_OPEN, AFX_FAULT_SEEK, AFX_FAULT_WRITE, AFX_FAULT_SET_LENGTH, AFX_FAULT_FLUSH,
+                             AFX_FAULT_REMOVE})
+        EXPECT_GT(nInjected[pt], 0u) << "point " << pt << " never failed";
     AfxResetFaults();
 }
 
-TEST(RegScriptFaults, ADocumentThatCannotUndoGivesUpItsText) {
+// When the old bytes cannot be put back either, the file may be anything;
+// the journal left beside it puts it back at the next Open.
+TEST(RegScriptFaults, WhatCannotBeUndoneAtOnceIsUndoneByTheNextOpen) {
+    struct Case {
+        const char* name;
+        AfxFaultPoint point;
+        unsigned nCall;
+        UINT cbPartial;
+    } cases[] = {
+        {"the script half written", AFX_FAULT_WRITE, 3, 9},  // header and bytes to the journal first
+        {"cut short", AFX_FAULT_SET_LENGTH, 1, 0},
+        {"written, not yet on the disk", AFX_FAULT_FLUSH, 2, 0},
+        {"written, journal not removed", AFX_FAULT_REMOVE, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptFile file;
+        file.Put(kScript);
+        AfxResetFaults();
+        {
+            CRegScript doc;
+            ASSERT_EQ(doc.Open(file.Path()), 0u);
+            AfxFailCall(c.point, c.nCall, ERROR_IO_DEVICE, c.cbPartial);
+            AfxFailCall(AFX_FAULT_SEEK, 2, ERROR_IO_DEVICE);  // the undo's seek
+            try {
+                doc.DeleteTemplateSection(0);
+                ADD_FAILURE() << "no exception";
+            } catch (CFileException* e) {
+                EXPECT_EQ(e->m_cause, CFileException::hardIO);
+                e->Delete();
+            }
+            // No further edit may be made from a text the file no longer matches.
+            EXPECT_EQ(doc.m_pText, nullptr);
+            DWORD v = 1;
+            EXPECT_EQ(doc.WriteValue(0, "SwitchID", REG_DWORD, &v, 4), 1);
+            EXPECT_EQ(doc.AppendTemplateSection(3), 1);
+            EXPECT_EQ(doc.Close(), 0);
+            EXPECT_EQ(AfxLivePageBlocks(), 0u);
+        }
+        EXPECT_TRUE(Exists(Journal(file)));
+        AfxResetFaults();
+        CRegScript next;
+        ASSERT_EQ(next.Open(file.Path()), 0u);
+        EXPECT_EQ(std::string(next.m_pText, next.m_dwLength), kScript);
+        EXPECT_EQ(file.Get(next.m_file), kScript);
+        EXPECT_FALSE(Exists(Journal(file)));
+    }
+    AfxResetFaults();
+}
+
+// A journal is written whole before the script is touched: one cut short,
+// or not our own, only goes away; a whole one puts its bytes back, however
+// far the save had come.
+TEST(RegScriptFaults, TheNextOpenTellsAWholeJournalFromOneCutShort) {
     ScriptFile file;
     file.Put(kScript);
-    AfxResetFaults();
-    CRegScript doc;
-    ASSERT_EQ(doc.Open(file.Path()), 0u);
-    AfxFailCall(AFX_FAULT_WRITE, 1, ERROR_IO_DEVICE);
-    AfxFailCall(AFX_FAULT_SEEK, 2, ERROR_IO_DEVICE);  // the undo's seek
-    try {
-        doc.DeleteTemplateSection(0);
-        ADD_FAILURE() << "no exception";
-    } catch (CFileException* e) {
-        EXPECT_EQ(e->m_cause, CFileException::hardIO);
-        e->Delete();
+    std::string journal;
+    {
+        // A save stopped right before its end leaves the new bytes and a whole journal.
+        CRegScript doc;
+        ASSERT_EQ(doc.Open(file.Path()), 0u);
+        AfxResetFaults();
+        AfxFailCall(AFX_FAULT_REMOVE, 1, ERROR_IO_DEVICE);
+        AfxFailCall(AFX_FAULT_SEEK, 2, ERROR_IO_DEVICE);
+        try {
+            doc.DeleteTemplateSection(0);
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+        AfxResetFaults();
+        std::ifstream in(Journal(file), std::ios::binary);
+        journal.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    // The file may be anything now; the document must not edit it from a text it no longer matches.
-    EXPECT_EQ(doc.m_pText, nullptr);
-    DWORD v = 1;
-    EXPECT_EQ(doc.WriteValue(0, "SwitchID", REG_DWORD, &v, 4), 1);
-    EXPECT_EQ(doc.AppendTemplateSection(3), 1);
-    EXPECT_EQ(doc.Close(), 0);
-    EXPECT_EQ(AfxLivePageBlocks(), 0u);
-    AfxResetFaults();
+    ASSERT_GT(journal.size(), 32u);
+    const std::string saved = file.Get();
+    ASSERT_NE(saved, kScript);
+
+    std::string corrupt = journal;
+    corrupt[40] ^= 1;
+    struct Case {
+        const char* name;
+        std::string journal;
+        std::string script;  // as the save left it
+        std::string after;
+    } cases[] = {
+        {"whole, save complete", journal, saved, kScript},
+        // A save writes from its first change on, here the template number at 78.
+        {"whole, script half written", journal, saved.substr(0, 100) + kScript.substr(100, 20), kScript},
+        {"whole, script not yet touched", journal, kScript, kScript},
+        {"header only", journal.substr(0, 32), kScript, kScript},
+        {"one byte short", journal.substr(0, journal.size() - 1), kScript, kScript},
+        {"empty", "", kScript, kScript},
+        {"a byte changed", corrupt, kScript, kScript},
+        {"another program's file", "REGEDIT4\r\n", saved, saved},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        file.Put(c.script);
+        std::ofstream(Journal(file), std::ios::binary) << c.journal;
+        CRegScript doc;
+        ASSERT_EQ(doc.Open(file.Path()), 0u);
+        EXPECT_EQ(std::string(doc.m_pText, doc.m_dwLength), c.after);
+        EXPECT_EQ(file.Get(doc.m_file), c.after);
+        EXPECT_FALSE(Exists(Journal(file)));
+    }
 }
 
 }  // namespace

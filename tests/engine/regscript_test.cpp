@@ -4,8 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "ao_setting.h"
 #include "registry_layout.h"
@@ -64,7 +70,8 @@ protected:
     CRegScript m_doc;
 };
 
-TEST_F(RegScriptTest, OpenTakesDeviceDriverBusAndKeyFromThePath) {
+TEST_F(RegScriptTest, OpenTakesDeviceDriverBusAndKeyFromTheDevicesPartOfThePath) {
+    const char* const kPciKey = "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template";
     struct Case {
         const char* path;
         const char* device;
@@ -72,18 +79,20 @@ TEST_F(RegScriptTest, OpenTakesDeviceDriverBusAndKeyFromThePath) {
         int bus;
         const char* key;
     } cases[] = {
-        {"Device_Drivers/PCI6406/PCI6406.reg", "PCI6406", "VQX6406S", BUS_PCI,
-         "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template"},
+        {"Device_Drivers/PCI6406/PCI6406.reg", "PCI6406", "VQX6406S", BUS_PCI, kPciKey},
+        {"Device_Drivers\\PCI6406\\PCI6406.reg", "PCI6406", "VQX6406S", BUS_PCI, kPciKey},
         {"Device_Drivers/PCI6451/PCI6451.reg", "PCI6451", "VQX6451S", BUS_PCI,
          "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6451S"},
         {"Device_Drivers/PCM6478/PCM6478.reg", "PCM6478", "VQX6478S", BUS_PCM,
          "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\VQX6478S"},
         {"Device_Drivers/USB6406/USB6406.reg", "USB6406", "VQX6406S", BUS_USB,
          "[HKEY_LOCAL_MACHINE\\Drivers\\USB\\ClientDrivers\\USB6406_Class\\Template"},
-        // Both tests match: both parts, in order, and the later bus kind.
+        // The folders above the device's own say nothing about it.
         {"PCI/Device_Drivers/USB6406/USB6406.reg", "USB6406", "VQX6406S", BUS_USB,
-         "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template"
-         "USB\\ClientDrivers\\USB6406_Class\\Template"},
+         "[HKEY_LOCAL_MACHINE\\Drivers\\USB\\ClientDrivers\\USB6406_Class\\Template"},
+        {"media/USBdisk/PCMimage/Public/Quorvex/Device_Drivers/PCI6406/PCI6406.reg", "PCI6406", "VQX6406S", BUS_PCI,
+         kPciKey},
+        {"Device_Drivers/old/Device_Drivers/PCI6406/PCI6406.reg", "PCI6406", "VQX6406S", BUS_PCI, kPciKey},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -97,7 +106,7 @@ TEST_F(RegScriptTest, OpenTakesDeviceDriverBusAndKeyFromThePath) {
     }
 }
 
-TEST_F(RegScriptTest, OpenRefusesPathsWithoutADeviceAndFilesItCannotHold) {
+TEST_F(RegScriptTest, OpenRefusesPathsWithoutADeviceAndFilesItCannotEdit) {
     struct Case {
         std::string path;
         DWORD result;
@@ -105,7 +114,14 @@ TEST_F(RegScriptTest, OpenRefusesPathsWithoutADeviceAndFilesItCannotHold) {
         {m_file.Create("Drivers/PCI6406/PCI6406.reg", "x"), ERROR_BAD_PATHNAME},
         {m_file.Create("Device_Drivers/PCI640", "x"), ERROR_BAD_PATHNAME},  // six characters after it
         {m_file.Create("Device_Drivers/ABC6406/ABC6406.reg", "x"), ERROR_BAD_PATHNAME},
+        {m_file.Create("PCI/Device_Drivers/ABC6406/ABC6406.reg", "x"), ERROR_BAD_PATHNAME},
         {m_file.Root() + "/Device_Drivers/PCI6406/missing.reg", ERROR_FILE_NOT_FOUND},
+        {m_file.Create("Device_Drivers/PCI6406/z.reg", kT1 + "; note" + std::string(1, '\0') + "\r\n"),
+         ERROR_INVALID_DATA},
+        {m_file.Create("Device_Drivers/PCI6406/le.reg", std::string("\xFF\xFE[\0H\0", 6)),
+         ERROR_NO_UNICODE_TRANSLATION},
+        {m_file.Create("Device_Drivers/PCI6406/be.reg", std::string("\xFE\xFF\0[\0H", 6)),
+         ERROR_NO_UNICODE_TRANSLATION},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -114,8 +130,13 @@ TEST_F(RegScriptTest, OpenRefusesPathsWithoutADeviceAndFilesItCannotHold) {
         EXPECT_EQ(doc.m_pText, nullptr);
         EXPECT_EQ(doc.m_file.m_hFile, CFile::hFileNull);
         EXPECT_EQ(doc.ReadValue(0, "SwitchID", nullptr, nullptr, 0, nullptr), 1);
+        DWORD v = 1;
+        EXPECT_EQ(doc.WriteValue(1, "SwitchID", REG_DWORD, &v, 4), 1);
         EXPECT_EQ(doc.Close(), 0);
     }
+    // A UTF-8 script is 8-bit text like any other.
+    EXPECT_EQ(m_doc.Open(m_file.Create("Device_Drivers/PCI6406/u8.reg", "\xEF\xBB\xBF" + kT1).c_str()), 0u);
+    m_doc.Close();
 
     OpenOn(kScript);
     CRegScript second;
@@ -123,72 +144,126 @@ TEST_F(RegScriptTest, OpenRefusesPathsWithoutADeviceAndFilesItCannotHold) {
     EXPECT_EQ(second.m_fileError.m_cause, CFileException::sharingViolation);
 }
 
-TEST_F(RegScriptTest, TheThreeHeaderFindersDifferOnPurpose) {
-    // Template 4 only in a comment; template 5 in the wrong case; template 7
-    // behind a comment that quotes its header.
+#if !defined(_WIN32)
+TEST_F(RegScriptTest, OpenRefusesAFifoADeviceAndAFolderWithoutWaiting) {
+    const std::string fifo = m_file.Root() + "/Device_Drivers/PCI6406/fifo.reg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = m_file.Root() + "/Device_Drivers/PCI6406/folder.reg";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string device = m_file.Root() + "/Device_Drivers/PCI6406/null.reg";
+    ASSERT_EQ(symlink("/dev/null", device.c_str()), 0);
+    struct Case {
+        const std::string& path;
+        DWORD result;
+    } cases[] = {{fifo, ERROR_BAD_FILE_TYPE}, {device, ERROR_BAD_FILE_TYPE}, {folder, ERROR_ACCESS_DENIED}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        CRegScript doc;
+        EXPECT_EQ(doc.Open(c.path.c_str()), c.result);
+        EXPECT_EQ(doc.m_file.m_hFile, CFile::hFileNull);
+    }
+}
+#endif
+
+// One rule for every finder: a header is a whole line, the board's key in
+// any case, the number as written and "]".
+TEST_F(RegScriptTest, TheHeaderFindersAgreeOnWholeHeaderLines) {
     const std::string lower = "[hkey_local_machine\\drivers\\builtin\\pci\\template\\vqx6406s\\template5]\r\n";
-    const std::string script = kPreamble + "; was " + Header(4) + "\r\n" + lower + "; " + Header(7) + "\r\n" +
-                               kT11 + Header(7) + "\r\n" + kT1;
+    const std::string other = "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6408S\\Template6]\r\n";
+    const std::string script = kPreamble + "; was " + Header(4) + "\r\n" + lower + "\"SwitchID\"=dword:5\r\n" +
+                               "  ; " + Header(7) + "\r\n" + "\"Desc\"=\"Template7] " + Header(8) + "\"\r\n" + other +
+                               "\t " + Header(7) + " ; the oven\r\n\"SwitchID\"=dword:7\r\n" + Header(9) + "x\r\n" +
+                               Header(0).insert(Header(0).size() - 2, "0") + "\r\n" + kT11 + kT1;
     OpenOn(script);
 
     struct Case {
         int n;
-        bool found;  // FindTemplateSection
-        int exists;
-        bool listed;
-    } cases[] = {
-        {1, true, 1, true}, {4, true, 0, false}, {5, false, 0, true}, {7, true, 1, true}, {11, true, 1, true},
-        {2, false, 0, false},
-    };
+        bool present;
+    } cases[] = {{1, true}, {4, false}, {5, true}, {6, false}, {7, true}, {8, false}, {9, false},
+                 {11, true}, {0, false}, {2, false}};
     WORD mask = 0xFFFF;
     EXPECT_EQ(m_doc.ListTemplateSections(mask), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.n);
         DWORD start = 1, end = 1;
         EXPECT_EQ(m_doc.FindTemplateSection(c.n, start, end), 0);
-        EXPECT_EQ(start != end, c.found);
-        EXPECT_EQ(m_doc.TemplateSectionExists(c.n), c.exists);
-        EXPECT_EQ((mask >> c.n & 1) != 0, c.listed);
+        EXPECT_EQ(start != end, c.present);
+        EXPECT_EQ(m_doc.TemplateSectionExists(c.n), c.present ? 1 : 0);
+        EXPECT_EQ((mask >> c.n & 1) != 0, c.present);
     }
-    EXPECT_EQ(mask, (1u << 1) | (1u << 5) | (1u << 7) | (1u << 11));
-
-    // The first occurrence wins, even in a comment: template 7's section is the comment's line.
+    // A section is its header's whole line up to the next line that opens
+    // with "[", whatever "[" stands inside values or comments.
     DWORD start, end;
     m_doc.FindTemplateSection(7, start, end);
-    EXPECT_EQ(script.substr(start, end - start), Header(7) + "\r\n");
-    EXPECT_EQ(script.substr(start - 2, 2), "; ");
+    EXPECT_EQ(script.substr(start, end - start), "\t " + Header(7) + " ; the oven\r\n\"SwitchID\"=dword:7\r\n");
+    m_doc.FindTemplateSection(5, start, end);
+    EXPECT_EQ(script.substr(start, end - start), lower + "\"SwitchID\"=dword:5\r\n  ; " + Header(7) + "\r\n" +
+                                                     "\"Desc\"=\"Template7] " + Header(8) + "\"\r\n");
     // Template1] does not match Template11].
     m_doc.FindTemplateSection(1, start, end);
     EXPECT_EQ(script.substr(start), kT1);
     ExpectInStep();
 }
 
-TEST_F(RegScriptTest, FindTemplateSectionNeverStartsBeforeTheText) {
-    OpenOn("Template2]\r\n\"SwitchID\"=dword:2\r\n[Other]\r\n");
-    DWORD start = 99, end = 99;
-    m_doc.FindTemplateSection(2, start, end);
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(end, 32u);
-    EXPECT_EQ(ReadString(2, "SwitchID"), "<unread>");  // a dword, not a string
-}
-
-TEST_F(RegScriptTest, APatternQuotedWithoutTheKeyNeverReachesTheLinesAbove) {
-    // The first occurrence is a comment's; the section it opens is that line
-    // up to the real header, so a cut leaves template 0 whole.
-    const std::string real = Header(3) + "\r\n\"SwitchID\"=dword:3\r\n";
-    OpenOn(kPreamble + kT0 + "; moved to Template3]\r\n" + real + kT1);
-    EXPECT_EQ(m_doc.DeleteTemplateSection(3), 0);
-    EXPECT_EQ(OnDisk(), kPreamble + kT0 + real + kT1);
-    ExpectInStep();
-}
-
-TEST_F(RegScriptTest, ListTemplateSectionsReadsTwoCharactersAfterTheKey) {
+TEST_F(RegScriptTest, ListTemplateSectionsTakesNumbersAsTheLibraryWritesThem) {
     const std::string key = "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template";
     OpenOn(key + "12]\r\n" + key + "3]\r\n" + key + "16]\r\n" + key + "-1]\r\n" + key + "X]\r\n" + key +
-           "99] ; 9\r\n");
+           "99] ; 9\r\n" + key + "03]\r\n" + key + " 4]\r\n" + key + "0] ; kept\r\n");
     WORD mask = 0;
     m_doc.ListTemplateSections(mask);
     EXPECT_EQ(mask, (1u << 12) | (1u << 3) | (1u << 0));
+}
+
+// Lines end in CR LF, LF or CR alike; what the document adds ends the way
+// the script's first line does.
+TEST_F(RegScriptTest, EveryLineEndEndsALineAndNewLinesFollowTheScript) {
+    struct Case {
+        const char* name;
+        const char* eol;
+    } cases[] = {{"CR LF", "\r\n"}, {"LF", "\n"}, {"CR", "\r"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string e = c.eol;
+        const std::string script =
+            "REGEDIT4" + e + Header(0) + e + "\"SwitchID\"=dword:0" + e + "[Other]" + e + "\"Keep\"=\"me\"" + e;
+        OpenOn(script);
+        EXPECT_EQ(WriteDword(0, "SwitchID", 7), 0);
+        EXPECT_EQ(m_doc.WriteValue(0, "AOSettings 0", REG_SZ, "x", 1), 0);
+        EXPECT_EQ(m_doc.AppendTemplateSection(1), 0);
+        EXPECT_EQ(WriteDword(1, "SwitchID", 1), 0);
+        EXPECT_EQ(OnDisk(), "REGEDIT4" + e + Header(0) + e + "\"SwitchID\"=dword:7" + e + "\"AOSettings 0\"=\"x\"" +
+                                e + "[Other]" + e + "\"Keep\"=\"me\"" + e + " " + e + Header(1) + " " + e +
+                                "\"SwitchID\"=dword:1" + e);
+        ExpectInStep();
+        m_doc.Close();
+    }
+    // A script of mixed line ends keeps each line's own.
+    OpenOn(Header(0) + "\r\n\"SwitchID\"=dword:0\n\"AOSettings 0\"=\"a\"\r");
+    EXPECT_EQ(WriteDword(0, "SwitchID", 1), 0);
+    EXPECT_EQ(m_doc.WriteValue(0, "AOSettings 0", REG_SZ, "b", 1), 0);
+    EXPECT_EQ(OnDisk(), Header(0) + "\r\n\"SwitchID\"=dword:1\n\"AOSettings 0\"=\"b\"\r");
+}
+
+TEST_F(RegScriptTest, CommentsAndOtherValuesAreNeverTakenForTheValue) {
+    const std::string section = Header(0) + "\r\n"
+                                            "; SwitchID is the switch\r\n"
+                                            "\"OldSwitchID\"=dword:9\r\n"
+                                            "\"Desc\"=\"SwitchID see [manual]\"\r\n"
+                                            ";\"SwitchID\"=dword:8\r\n"
+                                            "  \"switchid\" = dword:3 ; set by hand\r\n";
+    OpenOn(kPreamble + section + kT1);
+    DWORD value = 0, type = 0, size = 0;
+    EXPECT_EQ(m_doc.ReadValue(0, "SwitchID", &type, &value, sizeof value, &size), 0);
+    EXPECT_EQ(value, 3u);
+    EXPECT_EQ(WriteDword(0, "SwitchID", 5), 0);
+    std::string expected = kPreamble + section + kT1;
+    expected.replace(expected.find("\"switchid\" = dword:3 ; set by hand"), 34, "\"SwitchID\"=dword:5");
+    EXPECT_EQ(OnDisk(), expected);
+    // A new value goes after the section's last line, not into the "[" of a value.
+    EXPECT_EQ(m_doc.WriteValue(0, "AOSettings 0", REG_SZ, "x", 1), 0);
+    expected.insert(expected.find(Header(1)), "\"AOSettings 0\"=\"x\"\r\n");
+    EXPECT_EQ(OnDisk(), expected);
+    ExpectInStep();
 }
 
 TEST_F(RegScriptTest, ReadValueClassifiesLinesAndNeverWritesPastTheBuffer) {
@@ -203,6 +278,8 @@ TEST_F(RegScriptTest, ReadValueClassifiesLinesAndNeverWritesPastTheBuffer) {
                                             "\"Text\"=\"hello\"\r\n"
                                             "  x \"Inside\"=\"v\"\r\n"
                                             "\"Short\"\r\n"
+                                            "\"Bare\"=text\r\n"
+                                            "\t\"Spaced\" =  \"a;b\" ; note\r\n"
                                             "\"Long\"=\"0123456789\"\r\n";
     OpenOn(kPreamble + section + kT1);
 
@@ -224,8 +301,10 @@ TEST_F(RegScriptTest, ReadValueClassifiesLinesAndNeverWritesPastTheBuffer) {
         {"Multi", 0, 0, REG_MULTI_SZ, 0, {}},
         {"Multi2", 0, 0, REG_MULTI_SZ, 0, {}},
         {"Text", 5, 0, REG_SZ, 5, {'h', 'e', 'l', 'l', 'o'}},
-        {"Inside", 1, 0, REG_SZ, 1, {'v'}},
-        {"Short", 8, 1, REG_SZ, 0, {}},
+        {"Inside", 1, 1, 0xEE, 0xEE, {}},  // not a value line: text before the quote
+        {"Short", 8, 1, 0xEE, 0xEE, {}},   // nor without "="
+        {"Bare", 8, 1, REG_SZ, 0, {}},     // no text in quotes
+        {"Spaced", 3, 0, REG_SZ, 3, {'a', ';', 'b'}},
         {"Long", 9, 1, REG_SZ, 10, {}},
         {"Absent", 8, 1, 0xEE, 0xEE, {}},
     };
@@ -243,7 +322,7 @@ TEST_F(RegScriptTest, ReadValueClassifiesLinesAndNeverWritesPastTheBuffer) {
         // Without a buffer the value is still described, but not read.
         DWORD type2 = 0xEE, size2 = 0xEE;
         int nullResult = m_doc.ReadValue(2, c.name, &type2, nullptr, c.cap, &size2);
-        EXPECT_EQ(nullResult, c.type == REG_MULTI_SZ ? 0 : 1);
+        EXPECT_EQ(nullResult, c.type == REG_MULTI_SZ && c.result == 0 ? 0 : 1);
         EXPECT_EQ(type2, c.type);
         EXPECT_EQ(size2, c.size);
     }
@@ -370,14 +449,14 @@ TEST_F(RegScriptTest, AppendAndFiveWritesAsTheStoreSavesANewTemplate) {
     ExpectInStep();
 }
 
-TEST_F(RegScriptTest, DeleteTemplateSectionCutsTheWholeSection) {
+TEST_F(RegScriptTest, DeleteTemplateSectionCutsTheSectionButNotItsComments) {
     struct Case {
         int n;
         std::string after;
     } cases[] = {
-        {1, kPreamble + kT0 + kT11},  // the last: cut at its "["
-        {0, kPreamble + kT11 + kT1},  // a middle one, blank and comment lines included
-        {6, kScript},                 // absent: byte for byte as it was
+        {1, kPreamble + kT0 + kT11},                              // the last: cut at its header line
+        {0, kPreamble + "; end of template 0\r\n" + kT11 + kT1},  // a middle one: values and blank lines go
+        {6, kScript},                                             // absent: byte for byte as it was
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.n);
@@ -395,23 +474,59 @@ TEST_F(RegScriptTest, DeleteTemplateSectionCutsTheWholeSection) {
 
 TEST_F(RegScriptTest, NoMemoryMeansNothingDoneAndNothingHeld) {
     OpenOn(kScript);
-    DWORD type, size, value;
-    AfxFailCall(AFX_FAULT_PAGE_ALLOC, 1, ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(m_doc.ReadValue(0, "SwitchID", &type, &value, 4, &size), 1);
-    AfxFailCall(AFX_FAULT_PAGE_ALLOC, 1, ERROR_NOT_ENOUGH_MEMORY);  // the section copy
-    EXPECT_EQ(WriteDword(0, "SwitchID", 9), 1);
-    AfxFailCall(AFX_FAULT_PAGE_ALLOC, 2, ERROR_NOT_ENOUGH_MEMORY);  // the text read back
-    EXPECT_EQ(WriteDword(0, "SwitchID", 9), 1);
-    AfxFailCall(AFX_FAULT_PAGE_ALLOC, 1, ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(m_doc.AppendTemplateSection(4), 1);
-    EXPECT_EQ(OnDisk(), kScript);
-    ExpectInStep();
+    struct Case {
+        const char* what;
+        unsigned nCall;  // the allocation that fails
+        std::function<int()> run;
+    } cases[] = {
+        {"value", 1, [&] { return WriteDword(0, "SwitchID", 9); }},
+        {"header", 1, [&] { return m_doc.AppendTemplateSection(4); }},
+        {"kept comments", 1, [&] { return m_doc.DeleteTemplateSection(0); }},
+        {"text after the cut", 2, [&] { return m_doc.DeleteTemplateSection(0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AfxFailCall(AFX_FAULT_PAGE_ALLOC, c.nCall, ERROR_NOT_ENOUGH_MEMORY);
+        EXPECT_EQ(c.run(), 1);
+        EXPECT_EQ(OnDisk(), kScript);
+        ExpectInStep();
+    }
     m_doc.Close();
 
     AfxFailCall(AFX_FAULT_PAGE_ALLOC, 1, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(m_doc.Open(m_file.Path()), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_EQ(AfxLivePageBlocks(), 0u);
     EXPECT_EQ(m_doc.Open(m_file.Path()), 0u);  // the failed open let go of the file
+}
+
+// Changes between BeginTrans and CommitTrans reach the file together; a
+// rollback or a close before the commit leaves it as it was.
+TEST_F(RegScriptTest, ATransactionLandsWholeOrNotAtAll) {
+    for (const char* pszEnd : {"commit", "rollback", "close"}) {
+        SCOPED_TRACE(pszEnd);
+        OpenOn(kScript);
+        m_doc.BeginTrans();
+        EXPECT_EQ(m_doc.DeleteTemplateSection(11), 0);
+        EXPECT_EQ(m_doc.AppendTemplateSection(3), 0);
+        EXPECT_EQ(WriteDword(3, "SwitchID", 3), 0);
+        EXPECT_EQ(WriteDword(0, "SwitchID", 6), 0);
+        EXPECT_EQ(OnDisk(), kScript);
+        const std::string changed = std::string(m_doc.m_pText, m_doc.m_dwLength);
+        const ULONGLONG qwBefore = m_doc.GetFingerprint();
+        if (std::string(pszEnd) == "commit") {
+            m_doc.CommitTrans();
+            EXPECT_EQ(OnDisk(), changed);
+            EXPECT_NE(m_doc.GetFingerprint(), qwBefore);
+            ExpectInStep();
+        } else if (std::string(pszEnd) == "rollback") {
+            m_doc.Rollback();
+            EXPECT_EQ(OnDisk(), kScript);
+            ExpectInStep();
+        }
+        m_doc.Close();
+        EXPECT_EQ(m_file.Get(), std::string(pszEnd) == "commit" ? changed : kScript);
+        EXPECT_FALSE(std::ifstream(std::string(m_file.Path()) + ".jnl").good()) << "a journal outlived its save";
+    }
 }
 
 }  // namespace

@@ -14,3 +14,5 @@ DWORD AfxOsRead(UINT_PTR hFile, void* lpBuf, UINT nCount, UINT* pnRead);
 DWORD AfxOsWrite(UINT_PTR hFile, const void* lpBuf, UINT nCount);
 // Ends the file at the current position.
 DWORD AfxOsSetEndOfFile(UINT_PTR hFile);
+DWORD AfxOsFlush(UINT_PTR hFile);
+DWORD AfxOsRemove(LPCSTR lpszFileName);

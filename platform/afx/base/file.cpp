@@ -183,3 +183,18 @@ void CFile::SetLength(DWORD dwNewLen) {
     }
     if (dwError != ERROR_SUCCESS) ThrowError(dwError);
 }
+
+void CFile::Flush() {
+    DWORD dwError = ERROR_INVALID_HANDLE;
+    if (m_hFile != hFileNull && !AfxFaultFires(AFX_FAULT_FLUSH, &dwError, nullptr)) dwError = AfxOsFlush(m_hFile);
+    if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+}
+
+void CFile::Remove(LPCTSTR lpszFileName) {
+    DWORD dwError = ERROR_INVALID_PARAMETER;
+    if (lpszFileName && !AfxFaultFires(AFX_FAULT_REMOVE, &dwError, nullptr)) dwError = AfxOsRemove(lpszFileName);
+    if (dwError != ERROR_SUCCESS) {
+        SetLastError(dwError);
+        CFileException::ThrowOsError(static_cast<LONG>(dwError), lpszFileName);
+    }
+}

@@ -7,6 +7,7 @@
 #include <string>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,15 +61,28 @@ DWORD MissingFileError(LPCSTR lpszFileName) {
     return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
-}  // namespace
-
-DWORD AfxOsOpen(LPCSTR lpszPath, UINT nOpenFlags, UINT_PTR* phFile) {
-    // Win32 separates folders with backslashes as well as slashes, and the
-    // configuration library builds its script paths with backslashes.
+// Win32 separates folders with backslashes as well as slashes, and the
+// configuration library builds its script paths with backslashes.
+std::string PosixPath(LPCSTR lpszPath) {
     std::string name(lpszPath);
     for (char& c : name) {
         if (c == '\\') c = '/';
     }
+    return name;
+}
+
+// The most bytes a write may take the file to. Past RLIMIT_FSIZE POSIX sends
+// SIGXFSZ, which kills the process; Windows answers a quota with an error.
+off_t WriteLimit() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+    return static_cast<off_t>(limit.rlim_cur);
+}
+
+}  // namespace
+
+DWORD AfxOsOpen(LPCSTR lpszPath, UINT nOpenFlags, UINT_PTR* phFile) {
+    const std::string name = PosixPath(lpszPath);
     const char* lpszFileName = name.c_str();
     int nAccess;
     switch (nOpenFlags & 0x3) {
@@ -85,7 +99,9 @@ DWORD AfxOsOpen(LPCSTR lpszPath, UINT nOpenFlags, UINT_PTR* phFile) {
     default: return ERROR_INVALID_PARAMETER;
     }
     // Truncation waits until the lock is held: it must not hit another opener's file.
-    int nFlags = nAccess | O_CLOEXEC | ((nOpenFlags & CFile::modeCreate) ? O_CREAT : 0);
+    // Non-blocking only while opening: CreateFile never waits for a FIFO's
+    // other end, nor does a terminal become the caller's.
+    int nFlags = nAccess | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | ((nOpenFlags & CFile::modeCreate) ? O_CREAT : 0);
     int fd;
     do fd = open(lpszFileName, nFlags, 0666);
     while (fd < 0 && errno == EINTR);
@@ -106,6 +122,8 @@ DWORD AfxOsOpen(LPCSTR lpszPath, UINT nOpenFlags, UINT_PTR* phFile) {
     if (dwError == ERROR_SUCCESS && (nOpenFlags & CFile::modeCreate) && !(nOpenFlags & CFile::modeNoTruncate) &&
         ftruncate(fd, 0) != 0)
         dwError = OsError(errno, ERROR_WRITE_FAULT);
+    if (dwError == ERROR_SUCCESS && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        dwError = OsError(errno, ERROR_OPEN_FAILED);
     if (dwError != ERROR_SUCCESS) {
         close(fd);
         return dwError;
@@ -158,9 +176,15 @@ DWORD AfxOsRead(UINT_PTR hFile, void* lpBuf, UINT nCount, UINT* pnRead) {
 }
 
 DWORD AfxOsWrite(UINT_PTR hFile, const void* lpBuf, UINT nCount) {
+    UINT nAllowed = nCount;
+    if (off_t limit = WriteLimit(); limit >= 0) {
+        const off_t pos = lseek(Fd(hFile), 0, SEEK_CUR);
+        if (pos < 0) return OsError(errno, ERROR_WRITE_FAULT);
+        if (pos + static_cast<off_t>(nCount) > limit) nAllowed = pos < limit ? static_cast<UINT>(limit - pos) : 0;
+    }
     UINT nDone = 0;
-    while (nDone < nCount) {
-        ssize_t n = write(Fd(hFile), static_cast<const char*>(lpBuf) + nDone, nCount - nDone);
+    while (nDone < nAllowed) {
+        ssize_t n = write(Fd(hFile), static_cast<const char*>(lpBuf) + nDone, nAllowed - nDone);
         if (n < 0) {
             if (errno == EINTR) continue;
             return OsError(errno, ERROR_WRITE_FAULT);
@@ -168,11 +192,29 @@ DWORD AfxOsWrite(UINT_PTR hFile, const void* lpBuf, UINT nCount) {
         if (n == 0) return ERROR_DISK_FULL;
         nDone += static_cast<UINT>(n);
     }
-    return ERROR_SUCCESS;
+    return nDone == nCount ? ERROR_SUCCESS : ERROR_DISK_FULL;
 }
 
 DWORD AfxOsSetEndOfFile(UINT_PTR hFile) {
     off_t pos = lseek(Fd(hFile), 0, SEEK_CUR);
-    if (pos < 0 || ftruncate(Fd(hFile), pos) != 0) return OsError(errno, ERROR_WRITE_FAULT);
+    if (pos < 0) return OsError(errno, ERROR_WRITE_FAULT);
+    struct stat st;
+    const off_t limit = WriteLimit();
+    if (limit >= 0 && pos > limit && fstat(Fd(hFile), &st) == 0 && pos > st.st_size) return ERROR_DISK_FULL;
+    if (ftruncate(Fd(hFile), pos) != 0) return OsError(errno, ERROR_WRITE_FAULT);
     return ERROR_SUCCESS;
+}
+
+DWORD AfxOsFlush(UINT_PTR hFile) {
+    int rc;
+    do rc = fsync(Fd(hFile));
+    while (rc != 0 && errno == EINTR);
+    // Devices and pipes hold nothing to put on a disk.
+    return rc == 0 || errno == EINVAL ? ERROR_SUCCESS : OsError(errno, ERROR_WRITE_FAULT);
+}
+
+DWORD AfxOsRemove(LPCSTR lpszFileName) {
+    const std::string name = PosixPath(lpszFileName);
+    if (unlink(name.c_str()) == 0) return ERROR_SUCCESS;
+    return errno == ENOENT ? MissingFileError(name.c_str()) : OsError(errno, ERROR_ACCESS_DENIED);
 }

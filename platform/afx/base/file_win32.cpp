@@ -75,3 +75,11 @@ DWORD AfxOsWrite(UINT_PTR hFile, const void* lpBuf, UINT nCount) {
 DWORD AfxOsSetEndOfFile(UINT_PTR hFile) {
     return SetEndOfFile(Handle(hFile)) ? ERROR_SUCCESS : LastErrorOr(ERROR_WRITE_FAULT);
 }
+
+DWORD AfxOsFlush(UINT_PTR hFile) {
+    return FlushFileBuffers(Handle(hFile)) ? ERROR_SUCCESS : LastErrorOr(ERROR_WRITE_FAULT);
+}
+
+DWORD AfxOsRemove(LPCSTR lpszFileName) {
+    return DeleteFileA(lpszFileName) ? ERROR_SUCCESS : LastErrorOr(ERROR_ACCESS_DENIED);
+}

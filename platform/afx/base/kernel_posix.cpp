@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <unordered_set>
+#include <sys/stat.h>
 
 #include "afx_fault_internal.h"
 #include "afx_types.h"
@@ -22,6 +23,20 @@ std::unordered_set<void*>& Blocks() {
 }
 
 }  // namespace
+
+// A handle here is the descriptor CFile holds.
+extern "C" DWORD GetFileType(HANDLE hFile) {
+    struct stat st;
+    if (fstat(static_cast<int>(reinterpret_cast<intptr_t>(hFile)), &st) != 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return FILE_TYPE_DISK;
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return FILE_TYPE_CHAR;
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+    return FILE_TYPE_UNKNOWN;
+}
 
 extern "C" DWORD GetLastError(void) { return t_dwLastError; }
 

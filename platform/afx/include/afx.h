@@ -98,6 +98,11 @@ public:
     virtual void Write(const void* lpBuf, UINT nCount);
     // Moves the position to dwNewLen and ends the file there.
     virtual void SetLength(DWORD dwNewLen);
+    // Puts everything written so far on the disk.
+    virtual void Flush();
+
+    // Deletes a file that no one holds open; throws on failure.
+    static void Remove(LPCTSTR lpszFileName);
 
     UINT_PTR m_hFile;
     TCHAR m_strFileName[MAX_PATH];

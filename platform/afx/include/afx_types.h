@@ -16,6 +16,7 @@ typedef int32_t INT;
 typedef int BOOL;
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
+typedef uint64_t ULONGLONG;
 typedef uintptr_t UINT_PTR;
 typedef intptr_t INT_PTR;
 typedef intptr_t LONG_PTR;
@@ -55,6 +56,7 @@ typedef HINSTANCE HMODULE;
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
 #define ERROR_SHARING_VIOLATION 32L
@@ -68,7 +70,9 @@ typedef HINSTANCE HMODULE;
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_BAD_FILE_TYPE 222L
 #define ERROR_INVALID_ADDRESS 487L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_IO_DEVICE 1117L
 
 // Registry value types, as the .reg script names them.
@@ -85,6 +89,13 @@ typedef HINSTANCE HMODULE;
 
 extern "C" LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect);
 extern "C" BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
+// What an open file is: GetFileType's answers.
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+
+extern "C" DWORD GetFileType(HANDLE hFile);
 extern "C" DWORD GetLastError(void);
 extern "C" void SetLastError(DWORD dwErrCode);
 #endif

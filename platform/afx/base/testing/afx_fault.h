@@ -13,6 +13,8 @@ enum AfxFaultPoint {
     AFX_FAULT_WRITE,       // CFile::Write
     AFX_FAULT_SET_LENGTH,  // CFile::SetLength
     AFX_FAULT_PAGE_ALLOC,  // VirtualAlloc
+    AFX_FAULT_FLUSH,       // CFile::Flush
+    AFX_FAULT_REMOVE,      // CFile::Remove
     AFX_FAULT_POINT_COUNT
 };
 
