@@ -5,6 +5,10 @@
 #include <dlfcn.h>
 #endif
 
+#include <algorithm>
+#include <fstream>
+#include <mutex>
+
 #include "dialog_fixture.h"
 #include "resource.h"
 
@@ -127,60 +131,134 @@ TEST_F(TemplateDialogTest, AScriptPathOver255CharactersOpensNoDialog) {
     }
 }
 
-// A failure of the file layer in the middle of a load, a save or a removal.
-TEST_F(TemplateDialogTest, FileFailuresAreReportedAndLoseNothing) {
-    const std::string kSaveFailed = "Cannot save the templates to the registry script\n";
-    const std::string kKept = "\nThe changes are kept; Save tries again.";
-    struct Case {
-        const char* pszName;
-        AfxFaultPoint point;
-        unsigned nCall;
-        DWORD dwError;
-        const char* pszReason;
-        bool bRemove;  // the edit: remove Template2, else add Template1
-        bool bExactAfterFailure;  // else the script only grew
-    };
-    const Case cases[] = {
-        {"append", AFX_FAULT_WRITE, 1, ERROR_DISK_FULL, "the disk is full", false, true},
-        {"value line", AFX_FAULT_WRITE, 3, ERROR_DISK_FULL, "the disk is full", false, false},
-        {"read back", AFX_FAULT_READ, 6, ERROR_READ_FAULT, "the device cannot be read", false, false},
-        {"cut", AFX_FAULT_SET_LENGTH, 1, ERROR_WRITE_FAULT, "the device cannot be written", true, true},
-        {"cut's rewrite", AFX_FAULT_WRITE, 1, ERROR_IO_DEVICE, "the device reported an I/O error", true, true},
-        {"open for the cut", AFX_FAULT_OPEN, 1, ERROR_SHARING_VIOLATION, "another program has the file open", true,
-         true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.pszName);
-        Open(kTemplates025);
-        if (c.bRemove) ClickItem("Template2");
-        Click(c.bRemove ? IDC_REMOVE_TEMPLATE : IDC_ADD_TEMPLATE);
-        const std::string expected =
-            c.bRemove ? kScriptHead + Section(0, 0) + Section(5, 5) : kTemplates025 + Section(1, 1);
-        AfxFailCall(c.point, c.nCall, c.dwError);
-        {
-            CUserScript user;
-            user.ExpectMessageBox((kSaveFailed + ScriptPath() + "\nOperating-system error " +
-                                   std::to_string(c.dwError) + ": " + c.pszReason + "." + kKept)
-                                      .c_str(),
-                                  "PCI6406Cfg", MB_OK, IDOK)
-                .OwnedBy(m_hDlg);
-            Click(IDOK);
-            EXPECT_EQ(user.Verify(), "");
-        }
-        const std::string after = m_script.Get();
-        if (c.bExactAfterFailure)
-            EXPECT_EQ(after, kTemplates025);
-        else
-            EXPECT_EQ(after.substr(0, kTemplates025.size()), kTemplates025);
-        EXPECT_TRUE(g_bModified);
-        EXPECT_TRUE(SaveEnabled());
-        // Still usable: the next Save finishes the job.
-        ClickItem("Template0");
-        Click(IDOK);
-        EXPECT_EQ(m_script.Get(), expected);
-        EXPECT_FALSE(SaveEnabled());
-        DestroyWindow(m_hDlg);
+// Answers every box with OK and keeps its text, for boxes whose reason
+// depends on which primitive failed.
+class CRecordedBoxes : public CUserAnswers {
+public:
+    CRecordedBoxes() : m_pPrevious(AfxSetUserAnswers(this)) {}
+    ~CRecordedBoxes() override { AfxSetUserAnswers(m_pPrevious); }
+    int AnswerMessageBox(HWND, LPCSTR lpszText, LPCSTR, UINT) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_texts.push_back(lpszText);
+        return IDOK;
     }
+    void WorkModalDialog(HWND, UINT) override { ADD_FAILURE() << "a dialog came up"; }
+    std::vector<std::string> Texts() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_texts;
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<std::string> m_texts;
+    CUserAnswers* m_pPrevious;
+};
+
+// Every file primitive and every allocation of a whole save failing in turn:
+// the script keeps its old bytes, the dialog says so and keeps the edits, and
+// the next Save writes them all.
+TEST_F(TemplateDialogTest, ASaveLandsWholeOrNotAtAllWhicheverPrimitiveFails) {
+    const AfxFaultPoint points[] = {AFX_FAULT_OPEN,  AFX_FAULT_LENGTH,     AFX_FAULT_SEEK,  AFX_FAULT_READ,
+                                    AFX_FAULT_WRITE, AFX_FAULT_SET_LENGTH, AFX_FAULT_FLUSH, AFX_FAULT_REMOVE,
+                                    AFX_FAULT_PAGE_ALLOC};
+    // A removal, a changed channel and two new templates: each kind of change in one save.
+    auto edit = [&] {
+        ClickItem("Template2");
+        Click(IDC_REMOVE_TEMPLATE);
+        ClickItem("Template5");
+        ClickTab(1);
+        Choose(IDC_CURRENT_RANGE3, "  4 ~ 20mA");
+        Click(IDC_ADD_TEMPLATE);
+        Click(IDC_ADD_TEMPLATE);
+    };
+    Open(kTemplates025);
+    edit();
+    unsigned nCalls[AFX_FAULT_POINT_COUNT];
+    for (AfxFaultPoint pt : points) nCalls[pt] = AfxCallCount(pt);
+    Click(IDOK);
+    for (AfxFaultPoint pt : points) nCalls[pt] = AfxCallCount(pt) - nCalls[pt];
+    const std::string expected = m_script.Get();
+    ASSERT_EQ(expected, kScriptHead + Section(0, 0) + Section(5, 5, kMinus10To10V, kMinus10To10V, kMinus10To10V,
+                                                              k4To20mA) + Section(1, 1) + Section(2, 2));
+    DestroyWindow(m_hDlg);
+
+    const std::string prefix = "Cannot save the templates to the registry script\n" + ScriptPath() + "\n";
+    const std::string suffix = "\nThe script is unchanged.";
+    unsigned nFailed = 0;
+    for (AfxFaultPoint pt : points) {
+        for (unsigned nCall = 1; nCall <= nCalls[pt]; ++nCall) {
+            SCOPED_TRACE(testing::Message() << "point " << pt << " call " << nCall);
+            Open(kTemplates025);
+            edit();
+            AfxFailCall(pt, nCall, pt == AFX_FAULT_PAGE_ALLOC ? ERROR_NOT_ENOUGH_MEMORY : ERROR_DISK_FULL, 5);
+            std::vector<std::string> texts;
+            {
+                CRecordedBoxes boxes;
+                Click(IDOK);
+                texts = boxes.Texts();
+            }
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_EQ(texts[0].rfind(prefix, 0), 0u) << texts[0];
+            EXPECT_EQ(texts[0].substr(texts[0].size() - std::min(texts[0].size(), suffix.size())), suffix);
+            EXPECT_EQ(m_script.Get(), kTemplates025);
+            EXPECT_FALSE(std::ifstream(m_script.Path() + std::string(".jnl")).good());
+            EXPECT_TRUE(g_bModified);
+            EXPECT_TRUE(SaveEnabled());
+            Click(IDOK);
+            EXPECT_EQ(m_script.Get(), expected);
+            EXPECT_FALSE(SaveEnabled());
+            DestroyWindow(m_hDlg);
+            ++nFailed;
+        }
+    }
+    // Each primitive failed at least once: opens, length, seeks, read, writes,
+    // flushes, the journal's removal and the allocations.
+    EXPECT_GE(nFailed, 20u);
+    RecordProperty("failed_calls", static_cast<int>(nFailed));
+}
+
+// The script is read at the dialog's start; whatever another program writes
+// after that is never saved over.
+TEST_F(TemplateDialogTest, ASaveNeverWritesOverAnotherProgramsChange) {
+    Open(kTemplates025);
+    Click(IDC_ADD_TEMPLATE);
+    Click(IDOK);
+    Click(IDC_ADD_TEMPLATE);
+    Click(IDOK);  // the dialog's own saves are no other program's
+    const std::string ours = kTemplates025 + Section(1, 1) + Section(3, 3);
+    ASSERT_EQ(m_script.Get(), ours);
+
+    ClickItem("Template0");
+    Click(IDC_REMOVE_TEMPLATE);
+    const std::string theirs = ours + "; added by hand\r\n";
+    m_script.Put(theirs);
+    for (int nButton : {IDOK, IDCANCEL}) {
+        CUserScript user;
+        if (nButton == IDCANCEL)
+            user.ExpectMessageBox("The configuration of PCI-6406 is change, save the change", "Note", MB_OKCANCEL, IDOK);
+        user.ExpectMessageBox(("Cannot save the templates to the registry script\n" + ScriptPath() +
+                               "\nAnother program changed the script after this dialog read it; open the dialog "
+                               "again to edit the script as it is now.\nThe script is unchanged" +
+                               (nButton == IDOK ? "." : ", and the dialog stays open."))
+                                  .c_str(),
+                              "PCI6406Cfg", MB_OK, IDOK)
+            .OwnedBy(m_hDlg);
+        Click(nButton);
+        EXPECT_EQ(user.Verify(), "");
+        EXPECT_EQ(m_script.Get(), theirs);
+        EXPECT_TRUE(g_bModified);
+    }
+    g_bModified = false;
+    DestroyWindow(m_hDlg);
+
+    // Opened again, the dialog edits the script as it is now.
+    Open(theirs);
+    ClickItem("Template0");
+    Click(IDC_REMOVE_TEMPLATE);
+    Click(IDOK);
+    std::string expected = theirs;
+    expected.erase(expected.find(Section(0, 0)), Section(0, 0).size());
+    EXPECT_EQ(m_script.Get(), expected);
 }
 
 TEST_F(TemplateDialogTest, AScriptHeldByAnotherProgramKeepsTheDialogOpenAtClose) {
@@ -192,8 +270,8 @@ TEST_F(TemplateDialogTest, AScriptHeldByAnotherProgramKeepsTheDialogOpenAtClose)
         CUserScript user;
         user.ExpectMessageBox("The configuration of PCI-6406 is change, save the change", "Note", MB_OKCANCEL, IDOK);
         user.ExpectMessageBox(("Cannot save the templates to the registry script\n" + ScriptPath() +
-                               "\nOperating-system error 32: another program has the file open.\nThe changes are "
-                               "kept, and the dialog stays open.")
+                               "\nOperating-system error 32: another program has the file open.\nThe script is "
+                               "unchanged, and the dialog stays open.")
                                   .c_str(),
                               "PCI6406Cfg", MB_OK, IDOK);
         Click(IDCANCEL);
@@ -260,8 +338,7 @@ TEST_F(TemplateDialogTest, AMissingScriptListsNothingSilentlyButASaveSaysWhy) {
     Click(IDC_ADD_TEMPLATE);
     CUserScript user;
     user.ExpectMessageBox(("Cannot save the templates to the registry script\n" + ScriptPath() +
-                           "\nOperating-system error 2: the file does not exist.\nThe changes are kept; Save tries "
-                           "again.")
+                           "\nOperating-system error 2: the file does not exist.\nThe script is unchanged.")
                               .c_str(),
                           "PCI6406Cfg", MB_OK, IDOK);
     Click(IDOK);

@@ -6,11 +6,15 @@
 #include <afxcmn.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "pci6406cfg.h"
 #include "resource.h"
@@ -104,6 +108,33 @@ public:
     bool m_bClosing;
 };
 
+// One pci6406cfg at a time per board folder, from reading the script to
+// saving it: a second command waits rather than save over the first one's
+// change. The lock is the folder's own, so nothing is left beside the script,
+// and the system drops it with a killed process.
+class CFolderLock {
+public:
+    CFolderLock() : m_fd(-1) {}
+    ~CFolderLock() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    CFolderLock(const CFolderLock&) = delete;
+    CFolderLock& operator=(const CFolderLock&) = delete;
+
+    // A missing folder holds no script to guard; the dialog says so.
+    void Take(const std::string& folder) {
+        m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0) return;
+        if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) return;
+        std::fprintf(stderr, "pci6406cfg: waiting for another pci6406cfg working on %s\n", folder.c_str());
+        while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+
+private:
+    int m_fd;
+};
+
 // The dialog on the screen, and the person's hands on it.
 class CDialogUser {
 public:
@@ -111,6 +142,7 @@ public:
 
     // FALSE, with the reason on standard error, when no dialog came up.
     BOOL Open(const std::string& root, const std::string& device) {
+        m_lock.Take(root + "Public/Quorvex/Device_Drivers/" + device.substr(0, 7));
         HWND hBefore = GetActiveWindow();
         DriverConfig(NULL, root.c_str(), device.c_str(), "");
         m_hDlg = GetActiveWindow();
@@ -209,6 +241,7 @@ private:
     }
 
     CToolAnswers& m_answers;
+    CFolderLock m_lock;
     HWND m_hDlg;
     CTemplateDlg* m_pDlg;
 };
