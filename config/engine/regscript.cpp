@@ -101,16 +101,23 @@ DWORD ScanHex(const char* p, const char* pEnd) {
     return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(value);
 }
 
-// 64-bit FNV-1a: the journal's check and the script's fingerprint.
-const ULONGLONG kFnvBasis = 0xcbf29ce484222325ull;
-ULONGLONG Fnv1a(const void* pData, size_t cb, ULONGLONG qwHash = kFnvBasis) {
+// A 64-bit hash, eight bytes at a step: the journal's check and the
+// script's fingerprint. It guards against accidents, not against an adversary.
+ULONGLONG Hash64(const void* pData, size_t cb, ULONGLONG qwHash = 0x9E3779B97F4A7C15ull) {
     const BYTE* pb = static_cast<const BYTE*>(pData);
-    for (size_t i = 0; i < cb; ++i) qwHash = (qwHash ^ pb[i]) * 0x100000001b3ull;
-    return qwHash;
+    const ULONGLONG kMultiplier = 0xFF51AFD7ED558CCDull;
+    for (; cb >= 8; pb += 8, cb -= 8) {
+        ULONGLONG qw;
+        std::memcpy(&qw, pb, 8);
+        qwHash = (qwHash ^ qw) * kMultiplier;
+        qwHash ^= qwHash >> 29;
+    }
+    for (; cb > 0; ++pb, --cb) qwHash = (qwHash ^ *pb) * kMultiplier;
+    return qwHash ^ (qwHash >> 32);
 }
 
 ULONGLONG Fingerprint(const char* pText, DWORD cbText) {
-    const ULONGLONG qw = Fnv1a(pText, cbText);
+    const ULONGLONG qw = Hash64(pText, cbText, cbText);
     return qw != 0 ? qw : 1;  // 0 is left free to stand for "no script"
 }
 
@@ -131,7 +138,11 @@ struct Line {
 // The line that begins at p.
 Line LineAt(const char* p, const char* pTextEnd) {
     Line line{p, p, p};
-    while (line.pEnd < pTextEnd && !IsBreak(*line.pEnd)) ++line.pEnd;
+    const size_t cb = static_cast<size_t>(pTextEnd - p);
+    const char* pLf = static_cast<const char*>(std::memchr(p, '\n', cb));
+    const char* pLimit = pLf ? pLf : pTextEnd;
+    const char* pCr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(pLimit - p)));
+    line.pEnd = pCr ? pCr : pLimit;
     line.pNext = line.pEnd;
     if (line.pNext < pTextEnd) {
         const bool bCrLf = *line.pNext == '\r' && line.pNext + 1 < pTextEnd && line.pNext[1] == '\n';
@@ -248,25 +259,36 @@ bool HeaderNumber(const Line& line, const char* pszKey, size_t cchKey, int& nInd
     return true;
 }
 
+// Calls fn(pLine) for each line that "[" opens (blanks aside) at or after
+// pFrom, a line start, until fn returns true; returns that line's start, or
+// pEnd. It looks for "[" first and at its line afterwards: a "[" in a value
+// or a comment opens nothing.
+template <class Fn>
+const char* FindSectionLine(const char* pText, const char* pFrom, const char* pEnd, Fn fn) {
+    for (const char* p = pFrom; (p = static_cast<const char*>(std::memchr(p, '[', static_cast<size_t>(pEnd - p))));
+         ++p) {
+        const char* pLine = p;
+        while (pLine > pFrom && IsBlank(pLine[-1])) --pLine;
+        if (pLine > pText && !IsBreak(pLine[-1])) continue;
+        if (fn(pLine, p)) return pLine;
+    }
+    return pEnd;
+}
+
 // Calls fn(line, n) for each header line of the board's templates, in order,
-// until fn returns true; returns whether one did. It looks for "[" first and
-// at its line afterwards, as headers are rare.
+// until fn returns true; returns whether one did.
 template <class Fn>
 bool ForEachHeader(const char* pText, DWORD cbText, const char* pszKey, Fn fn) {
     const size_t cchKey = std::strlen(pszKey);
     const char* const pEnd = pText + cbText;
-    for (const char* p = pText; (p = static_cast<const char*>(std::memchr(p, '[', static_cast<size_t>(pEnd - p))));
-         ++p) {
-        // A "[" in a value or a comment opens nothing.
-        const char* pLine = p;
-        while (pLine > pText && IsBlank(pLine[-1])) --pLine;
-        if (pLine > pText && !IsBreak(pLine[-1])) continue;
+    const char* pFound = FindSectionLine(pText, pText, pEnd, [&](const char* pLine, const char* pBracket) {
+        // Most sections are other keys': the key tells them apart before the line is looked at.
+        if (static_cast<size_t>(pEnd - pBracket) < cchKey || !EqualNoCase(pBracket, pszKey, cchKey)) return false;
         const Line line = LineAt(pLine, pEnd);
         int n;
-        if (HeaderNumber(line, pszKey, cchKey, n) && fn(line, n)) return true;
-        p = line.pEnd > p ? line.pEnd - 1 : p;
-    }
-    return false;
+        return HeaderNumber(line, pszKey, cchKey, n) && fn(line, n);
+    });
+    return pFound != pEnd;
 }
 
 const char kHexUpper[] = "0123456789ABCDEF";
@@ -372,7 +394,7 @@ DWORD GetDword(const BYTE* p) {
 }
 
 ULONGLONG JournalCheck(const BYTE* pHeader, const char* pBytes, DWORD cbBytes) {
-    return Fnv1a(pBytes, cbBytes, Fnv1a(pHeader, 24));
+    return Hash64(pBytes, cbBytes, Hash64(pHeader, 24));
 }
 
 void BuildJournalHeader(BYTE (&header)[kJournalHeaderBytes], DWORD dwOffset, DWORD dwLength, const char* pBytes) {
@@ -602,13 +624,9 @@ BOOL CRegScript::FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) const {
 
 // The start of the first section line at or after dwFrom (a line start), or the end.
 DWORD CRegScript::NextSection(DWORD dwFrom) const {
-    const char* const pEnd = m_pText + m_dwLength;
-    for (const char* p = m_pText + dwFrom; p < pEnd;) {
-        const Line line = LineAt(p, pEnd);
-        if (line.Starts('[')) return static_cast<DWORD>(p - m_pText);
-        p = line.pNext;
-    }
-    return m_dwLength;
+    const char* pLine = FindSectionLine(m_pText, m_pText + dwFrom, m_pText + m_dwLength,
+                                        [](const char*, const char*) { return true; });
+    return static_cast<DWORD>(pLine - m_pText);
 }
 
 int CRegScript::FindTemplateSection(int nIndex, DWORD& dwStart, DWORD& dwEnd) {

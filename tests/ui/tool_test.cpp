@@ -1,42 +1,11 @@
 // pci6406cfg as a person runs it: what it prints, how it exits, and the
 // script it leaves, byte for byte the dialog's.
-#include <sys/wait.h>
+#include <functional>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-
-#include "dialog_fixture.h"
 #include "resource.h"
+#include "tool_fixture.h"
 
 namespace {
-
-struct Outcome {
-    int nStatus;
-    std::string out;
-    std::string err;
-};
-
-class ToolTest : public TemplateDialogTest {
-protected:
-    Outcome Tool(const std::string& args) const {
-        const std::string errPath = m_script.Root() + "/stderr.txt";
-        const std::string command = std::string(AOC_PCI6406CFG_TOOL) + " --root '" + m_script.Root() + "' " + args +
-                                    " 2>'" + errPath + "'";
-        Outcome outcome{-1, {}, {}};
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr) return outcome;
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) outcome.out.append(buffer, n);
-        const int nStatus = pclose(pipe);
-        outcome.nStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-        std::ifstream err(errPath, std::ios::binary);
-        std::stringstream text;
-        text << err.rdbuf();
-        outcome.err = text.str();
-        return outcome;
-    }
-};
 
 const char kUsage[] =
     "usage: pci6406cfg --root DIR [--device NAME] list | add | remove T | boardid T ID | range T CHANNEL RANGE "
