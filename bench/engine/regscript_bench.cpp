@@ -1,14 +1,19 @@
-// Saving 16 templates the way the template store does, each with its own
-// document (open, the exists check, an append when missing, five value
-// writes, close), into scripts of about 4 KB, 64 KB and 1 MB.
+// Saving 16 templates the way the template store does (one document, one
+// transaction: per template the exists check, an append when missing, five
+// value writes; then the commit), into scripts of about 4 KB, 64 KB and 1 MB.
 //
-// The baseline reads and writes a file of the same size as often as the save
-// reads and rewrites the script: per template one open and read, then five
-// times a whole write and a whole read. The figures that matter are printed
-// at the end: each save's time as a ratio to the baseline of its size, and
-// nanoseconds per script byte, which stay flat when the cost grows linearly.
+// The baseline reads and writes a file of the same size as often as the
+// store's save did when each template had its own document and every value
+// went straight to the file: per template one open and read, then five times
+// a whole write and a whole read. Beside each save runs the same save landed
+// without its journal (the changed bytes written over the script, no flush),
+// which prices the journal. The figures that matter are printed at the end:
+// each save's time as a ratio to the baseline of its size and to the save
+// without a journal, and nanoseconds per script byte, which stay flat when the
+// cost grows linearly.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -45,9 +50,7 @@ AoChannelSetting Setting(bool bCurrent) {
 }
 
 // As the store's SaveTemplate: SwitchID and the four channel texts.
-void SaveTemplate(const char* path, int n, DWORD dwSwitchId, const AoChannelSetting& setting) {
-    CRegScript doc;
-    if (doc.Open(path) != 0) std::abort();
+void SaveTemplate(CRegScript& doc, int n, DWORD dwSwitchId, const AoChannelSetting& setting) {
     if (!doc.TemplateSectionExists(n)) doc.AppendTemplateSection(n);
     if (doc.WriteValue(n, VALUE_SWITCH_ID_A, REG_DWORD, &dwSwitchId, sizeof dwSwitchId) != 0) std::abort();
     for (int channel = 0; channel < AO_CHANNEL_COUNT; ++channel) {
@@ -56,11 +59,33 @@ void SaveTemplate(const char* path, int n, DWORD dwSwitchId, const AoChannelSett
         const size_t cch = FormatTemplateText(setting, szText, sizeof szText);
         if (doc.WriteValue(n, szName, REG_SZ, szText, static_cast<DWORD>(cch)) != 0) std::abort();
     }
-    doc.Close();
 }
 
+// The changed bytes written straight over the script, as a save without a
+// journal would land them.
+void LandWithoutJournal(CRegScript& doc) {
+    if (!doc.m_pSavedText) return;
+    const DWORD dwCommon = std::min(doc.m_dwLength, doc.m_dwSavedLength);
+    const DWORD dwFrom = static_cast<DWORD>(
+        std::mismatch(doc.m_pText, doc.m_pText + dwCommon, doc.m_pSavedText).first - doc.m_pText);
+    doc.m_file.Seek(static_cast<LONG>(dwFrom), CFile::begin);
+    doc.m_file.Write(doc.m_pText + dwFrom, doc.m_dwLength - dwFrom);
+    if (doc.m_dwLength < doc.m_dwSavedLength) doc.m_file.SetLength(doc.m_dwLength);
+    doc.Rollback();  // the text goes back; the file keeps what was written
+}
+
+bool g_bWithoutJournal = false;
+
 void SaveAll(const char* path, bool bFlip) {
-    for (int n = 0; n < TEMPLATE_COUNT; ++n) SaveTemplate(path, n, bFlip ? 15 - n : n, Setting(bFlip));
+    CRegScript doc;
+    if (doc.Open(path) != 0) std::abort();
+    doc.BeginTrans();
+    for (int n = 0; n < TEMPLATE_COUNT; ++n) SaveTemplate(doc, n, bFlip ? 15 - n : n, Setting(bFlip));
+    if (g_bWithoutJournal)
+        LandWithoutJournal(doc);
+    else
+        doc.CommitTrans();
+    doc.Close();
 }
 
 // Other drivers' keys, as a platform script carries them, up to `size` bytes.
@@ -83,6 +108,7 @@ const std::string kPreamble = std::string("REGEDIT4\r\n\r\n") + kKey + "]\r\n   
 // New templates: appended to a script that has none; the script is put back
 // before each pass, outside the timing.
 void BM_SaveNewTemplates(benchmark::State& state) {
+    g_bWithoutJournal = state.range(1) != 0;
     const int size = static_cast<int>(state.range(0));
     const std::string path = PathFor("new", size);
     const std::string script = kPreamble + Filler(size - kPreamble.size());
@@ -115,6 +141,7 @@ std::string ChangedScript(int size) {
 
 // Each pass changes every value, flipping between two scripts of one length.
 void BM_SaveChangedTemplates(benchmark::State& state) {
+    g_bWithoutJournal = state.range(1) != 0;
     const int size = static_cast<int>(state.range(0));
     const std::string path = PathFor("changed", size);
     const std::string script = ChangedScript(size);
@@ -154,9 +181,17 @@ void Sizes(benchmark::internal::Benchmark* b) {
     for (int size : kSizes) b->Arg(size);
     b->Unit(benchmark::kMillisecond);
 }
+// The second argument: 1 lands the save without its journal.
+void SizesWithAndWithoutJournal(benchmark::internal::Benchmark* b) {
+    for (int size : kSizes) {
+        b->Args({size, 0});
+        b->Args({size, 1});
+    }
+    b->Unit(benchmark::kMillisecond);
+}
 BENCHMARK(BM_Baseline)->Apply(Sizes);
-BENCHMARK(BM_SaveNewTemplates)->Apply(Sizes);
-BENCHMARK(BM_SaveChangedTemplates)->Apply(Sizes);
+BENCHMARK(BM_SaveNewTemplates)->Apply(SizesWithAndWithoutJournal);
+BENCHMARK(BM_SaveChangedTemplates)->Apply(SizesWithAndWithoutJournal);
 
 // Prints the runs as usual, then each save against the baseline of its size.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -164,26 +199,32 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-            const std::string name = run.benchmark_name();
+            // BM_Name/size[/1 without the journal]
+            std::string name = run.benchmark_name();
             const size_t slash = name.find('/');
+            const size_t second = name.find('/', slash + 1);
             const int size = std::stoi(name.substr(slash + 1));
-            m_seconds[name.substr(0, slash)][size] = run.real_accumulated_time / static_cast<double>(run.iterations);
+            const std::string key =
+                name.substr(0, slash) + (second != std::string::npos && name.substr(second + 1) == "1" ? "-" : "");
+            m_seconds[key][size] = run.real_accumulated_time / static_cast<double>(run.iterations);
             auto bytes = run.counters.find("script_bytes");
-            if (bytes != run.counters.end()) m_bytes[name.substr(0, slash)][size] = bytes->second.value;
+            if (bytes != run.counters.end()) m_bytes[key][size] = bytes->second.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
         const auto& baseline = m_seconds["BM_Baseline"];
-        std::printf("\n%-24s %9s %10s %11s %8s %9s\n", "save", "bytes", "ms", "baseline ms", "ratio", "ns/byte");
-        for (const char* name : {"BM_SaveNewTemplates", "BM_SaveChangedTemplates"}) {
+        std::printf("\n%-22s %9s %9s %11s %8s %14s %9s\n", "save", "bytes", "ms", "baseline ms", "ratio",
+                    "no-journal ms", "journal");
+        for (const std::string name : {"BM_SaveNewTemplates", "BM_SaveChangedTemplates"}) {
             for (const auto& [size, seconds] : m_seconds[name]) {
                 auto base = baseline.find(size);
-                if (base == baseline.end()) continue;
-                const double bytes = m_bytes[name][size];
-                std::printf("%-24s %9.0f %10.3f %11.3f %8.2f %9.2f\n", name + 3, bytes, seconds * 1e3,
-                            base->second * 1e3, seconds / base->second, seconds * 1e9 / bytes);
+                auto bare = m_seconds[name + "-"].find(size);
+                if (base == baseline.end() || bare == m_seconds[name + "-"].end()) continue;
+                std::printf("%-22s %9.0f %9.3f %11.3f %8.2f %14.3f %9.2f\n", name.c_str() + 3, m_bytes[name][size],
+                            seconds * 1e3, base->second * 1e3, seconds / base->second, bare->second * 1e3,
+                            seconds / bare->second);
             }
         }
     }

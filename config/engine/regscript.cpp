@@ -282,8 +282,11 @@ bool ForEachHeader(const char* pText, DWORD cbText, const char* pszKey, Fn fn) {
     const size_t cchKey = std::strlen(pszKey);
     const char* const pEnd = pText + cbText;
     const char* pFound = FindSectionLine(pText, pText, pEnd, [&](const char* pLine, const char* pBracket) {
-        // Most sections are other keys': the key tells them apart before the line is looked at.
-        if (static_cast<size_t>(pEnd - pBracket) < cchKey || !EqualNoCase(pBracket, pszKey, cchKey)) return false;
+        // Most sections are other keys': the key tells them apart before the
+        // line is looked at, and its last character, the least shared, first.
+        if (static_cast<size_t>(pEnd - pBracket) < cchKey ||
+            FoldCase(pBracket[cchKey - 1]) != FoldCase(pszKey[cchKey - 1]) || !EqualNoCase(pBracket, pszKey, cchKey))
+            return false;
         const Line line = LineAt(pLine, pEnd);
         int n;
         return HeaderNumber(line, pszKey, cchKey, n) && fn(line, n);
@@ -430,6 +433,7 @@ CRegScript::CRegScript()
       m_dwSectionEnd(0),
       m_pSavedText(nullptr),
       m_dwSavedLength(0),
+      m_dwCapacity(0),
       m_bInTrans(FALSE),
       m_qwFingerprint(0) {
     std::memset(m_szDevice, 0, sizeof m_szDevice);
@@ -696,33 +700,44 @@ Piece Text(const char* psz) { return Piece{psz, static_cast<DWORD>(std::strlen(p
 int CRegScript::Splice(DWORD dwFrom, DWORD dwTo, const char* pPrefix, const char* pNew, DWORD cbNew,
                        const char* pSuffix, BOOL bWithinSection) {
     const Piece pieces[] = {Text(pPrefix), Piece{pNew, cbNew}, Text(pSuffix)};
-    uint64_t cbNewText = static_cast<uint64_t>(m_dwLength) - (dwTo - dwFrom);
-    for (const Piece& piece : pieces) cbNewText += piece.cb;
-    if (cbNewText >= 0xFFFFFFFFull) return 1;
+    uint64_t cbPieces = 0;
+    for (const Piece& piece : pieces) cbPieces += piece.cb;
+    const uint64_t cbNewText = static_cast<uint64_t>(m_dwLength) - (dwTo - dwFrom) + cbPieces;
+    if (cbNewText >= 0xFFFFFFFFull - 1) return 1;
+    const DWORD dwOldLength = m_dwLength;
+    const DWORD dwNewLength = static_cast<DWORD>(cbNewText);
 
-    CPageBuffer text;
-    if (!text.Alloc(static_cast<DWORD>(cbNewText))) return 1;
-    char* p = text.Get();
-    std::memcpy(p, m_pText, dwFrom);
-    p += dwFrom;
+    if (m_pSavedText && dwNewLength <= m_dwCapacity) {
+        // The working copy has room: the tail moves, the rest stays zero.
+        std::memmove(m_pText + dwFrom + cbPieces, m_pText + dwTo, dwOldLength - dwTo);
+        if (dwNewLength < dwOldLength) std::memset(m_pText + dwNewLength, 0, dwOldLength - dwNewLength);
+    } else {
+        // The first change keeps the file's own bytes aside; the working copy
+        // takes room to grow, so that the changes after it move only the tail.
+        const DWORD dwCapacity =
+            dwNewLength + std::min<DWORD>(dwNewLength / 8 + 4096, 0xFFFFFFFEu - dwNewLength);
+        CPageBuffer text;
+        if (!text.Alloc(dwCapacity)) return 1;
+        std::memcpy(text.Get(), m_pText, dwFrom);
+        std::memcpy(text.Get() + dwFrom + cbPieces, m_pText + dwTo, dwOldLength - dwTo);
+        if (m_pSavedText) {
+            FreeBlock(m_pText);
+        } else {
+            m_pSavedText = m_pText;
+            m_dwSavedLength = dwOldLength;
+        }
+        m_pText = text.Detach();
+        m_dwCapacity = dwCapacity;
+    }
+    char* p = m_pText + dwFrom;
     for (const Piece& piece : pieces) {
         if (piece.cb) std::memcpy(p, piece.p, piece.cb);
         p += piece.cb;
     }
-    std::memcpy(p, m_pText + dwTo, m_dwLength - dwTo);
-
-    if (m_pSavedText) {
-        FreeBlock(m_pText);
-    } else {
-        m_pSavedText = m_pText;
-        m_dwSavedLength = m_dwLength;
-    }
-    m_pText = text.Detach();
-    const DWORD dwOldLength = m_dwLength;
-    m_dwLength = static_cast<DWORD>(cbNewText);
+    m_dwLength = dwNewLength;
     // A value written inside the cached section moves only that section's end.
     if (bWithinSection && m_nCachedIndex != -1 && dwFrom >= m_dwSectionStart && dwTo <= m_dwSectionEnd)
-        m_dwSectionEnd = m_dwSectionEnd + m_dwLength - dwOldLength;
+        m_dwSectionEnd = m_dwSectionEnd + dwNewLength - dwOldLength;
     else
         m_nCachedIndex = -1;
     if (!m_bInTrans) WriteChanges();

@@ -104,9 +104,11 @@ public:
     int m_nCachedIndex;
     DWORD m_dwSectionStart;
     DWORD m_dwSectionEnd;
-    // The file's own bytes while the text holds changes not yet written.
+    // The file's own bytes while the text holds changes not yet written; the
+    // text is then a working copy with room for m_dwCapacity bytes.
     char* m_pSavedText;
     DWORD m_dwSavedLength;
+    DWORD m_dwCapacity;
     BOOL m_bInTrans;
     ULONGLONG m_qwFingerprint;
     char m_szJournalPath[MAX_PATH];

@@ -161,14 +161,16 @@ TEST_F(TemplateDialogTest, ASaveLandsWholeOrNotAtAllWhicheverPrimitiveFails) {
     const AfxFaultPoint points[] = {AFX_FAULT_OPEN,  AFX_FAULT_LENGTH,     AFX_FAULT_SEEK,  AFX_FAULT_READ,
                                     AFX_FAULT_WRITE, AFX_FAULT_SET_LENGTH, AFX_FAULT_FLUSH, AFX_FAULT_REMOVE,
                                     AFX_FAULT_PAGE_ALLOC};
-    // A removal, a changed channel and two new templates: each kind of change in one save.
+    // Two removals, a changed channel and a new template: each kind of change
+    // in one save, which leaves the script shorter.
     auto edit = [&] {
         ClickItem("Template2");
         Click(IDC_REMOVE_TEMPLATE);
         ClickItem("Template5");
+        Click(IDC_REMOVE_TEMPLATE);
+        ClickItem("Template0");
         ClickTab(1);
         Choose(IDC_CURRENT_RANGE3, "  4 ~ 20mA");
-        Click(IDC_ADD_TEMPLATE);
         Click(IDC_ADD_TEMPLATE);
     };
     Open(kTemplates025);
@@ -178,8 +180,9 @@ TEST_F(TemplateDialogTest, ASaveLandsWholeOrNotAtAllWhicheverPrimitiveFails) {
     Click(IDOK);
     for (AfxFaultPoint pt : points) nCalls[pt] = AfxCallCount(pt) - nCalls[pt];
     const std::string expected = m_script.Get();
-    ASSERT_EQ(expected, kScriptHead + Section(0, 0) + Section(5, 5, kMinus10To10V, kMinus10To10V, kMinus10To10V,
-                                                              k4To20mA) + Section(1, 1) + Section(2, 2));
+    // The cut of the last section leaves the line of one space before it, as ever.
+    ASSERT_EQ(expected, kScriptHead + Section(0, 0, kMinus10To10V, kMinus10To10V, kMinus10To10V, k4To20mA) + " \r\n" +
+                            Section(1, 1));
     DestroyWindow(m_hDlg);
 
     const std::string prefix = "Cannot save the templates to the registry script\n" + ScriptPath() + "\n";
@@ -211,9 +214,7 @@ TEST_F(TemplateDialogTest, ASaveLandsWholeOrNotAtAllWhicheverPrimitiveFails) {
             ++nFailed;
         }
     }
-    // Each primitive failed at least once: opens, length, seeks, read, writes,
-    // flushes, the journal's removal and the allocations.
-    EXPECT_GE(nFailed, 20u);
+    for (AfxFaultPoint pt : points) EXPECT_GT(nCalls[pt], 0u) << "point " << pt << " never failed";
     RecordProperty("failed_calls", static_cast<int>(nFailed));
 }
 
