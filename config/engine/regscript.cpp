@@ -336,7 +336,7 @@ BOOL FormatValueLine(LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize,
         cchValue = 10 + 3ull * dwSize + 5;
         break;
     default:
-        break;
+        return FALSE;  // `"name"` alone would be a line no registry import takes
     }
     if (1 + cchName + 1 + cchValue + 2 > CRegScript::MAX_LINE_CHARS) return FALSE;
 
@@ -577,6 +577,8 @@ BOOL CRegScript::ReadText() {
 }
 
 void CRegScript::Reload() {
+    DropChanges();
+    m_bInTrans = FALSE;
     if (m_file.m_hFile != CFile::hFileNull) ReadText();
 }
 
@@ -658,10 +660,11 @@ int CRegScript::ReadValue(int nIndex, LPCSTR lpszName, DWORD* pdwType, LPVOID pD
     const char* const pEnd = m_pText + m_dwSectionEnd;
     const char* p = LineAt(m_pText + m_dwSectionStart, pEnd).pNext;  // past the header
     while (p < pEnd) {
+        // Only a value's first line is read; the lines that continue it are no values.
         const Line line = LineAt(p, pEnd);
         if (const char* pValue = ValueOf(line, lpszName, cchName))
             return ReadLineValue(pValue, line.pEnd, pdwType, pData, dwDataSize, pdwSize);
-        p = line.pNext;
+        p = WithContinuation(line, pEnd).pNext;
     }
     return 1;
 }
@@ -773,9 +776,11 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
     }
     // A new value goes at the end of its section, just before the next
     // section's line; for an absent template, at the end of the script.
-    const DWORD dwAt = m_dwSectionStart != m_dwSectionEnd ? m_dwSectionEnd : m_dwLength;
+    // An absent template stays absent: the line is no section of it.
+    const BOOL bPresent = m_dwSectionStart != m_dwSectionEnd;
+    const DWORD dwAt = bPresent ? m_dwSectionEnd : m_dwLength;
     const bool bLineStart = dwAt == 0 || IsBreak(m_pText[dwAt - 1]);
-    return Splice(dwAt, dwAt, bLineStart ? "" : pszLineEnd, szLine, cchLine, pszLineEnd, TRUE);
+    return Splice(dwAt, dwAt, bLineStart ? "" : pszLineEnd, szLine, cchLine, pszLineEnd, bPresent);
 }
 
 int CRegScript::AppendTemplateSection(int nIndex) {

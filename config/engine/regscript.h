@@ -63,9 +63,10 @@ public:
     int ReadValue(int nIndex, LPCSTR lpszName, DWORD* pdwType, LPVOID pData, DWORD dwDataSize, DWORD* pdwSize);
 
     // dwSize: bytes, or characters for REG_SZ. 0 = written; 1 = nothing
-    // written (null argument, no memory, a name holding a quote or a line
-    // break, text holding a line break, or a line longer than MAX_LINE_CHARS
-    // with its CR LF).
+    // written (null argument, no memory, a type other than REG_DWORD, REG_SZ,
+    // REG_BINARY and REG_MULTI_SZ, a name holding a quote or a line break,
+    // text holding a line break, or a line longer than MAX_LINE_CHARS with
+    // its CR LF).
     int WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize);
 
     int TemplateSectionExists(int nIndex);

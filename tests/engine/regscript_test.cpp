@@ -377,7 +377,6 @@ TEST_F(RegScriptTest, WriteValueFormatsEachType) {
         {REG_BINARY, bytes, 3, "\"W\"=hex:01,AB,00"},
         {REG_BINARY, bytes, 0, "\"W\"=hex:"},
         {REG_MULTI_SZ, bytes, 2, "\"W\"=multi_sz:01,AB,00,00"},
-        {2, bytes, 3, "\"W\""},  // a type the script has no form for
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -400,6 +399,10 @@ TEST_F(RegScriptTest, WriteValueRefusesWhatItCannotWriteAndTouchesNothing) {
     EXPECT_EQ(m_doc.WriteValue(0, "", REG_DWORD, &dword, 4), 1);
     EXPECT_EQ(m_doc.WriteValue(0, nullptr, REG_DWORD, &dword, 4), 1);
     EXPECT_EQ(m_doc.WriteValue(0, "SwitchID", REG_DWORD, nullptr, 4), 1);
+    EXPECT_EQ(m_doc.WriteValue(0, "W", 2, bytes, 3), 1);  // a type the script has no form for
+    EXPECT_EQ(m_doc.WriteValue(0, "Two\r\nLines", REG_DWORD, &dword, 4), 1);
+    EXPECT_EQ(m_doc.WriteValue(0, "Quote\"d", REG_DWORD, &dword, 4), 1);
+    EXPECT_EQ(m_doc.WriteValue(0, "Text", REG_SZ, "a\nb", 3), 1);
     // The longest line that fits: 255 characters with its CR LF.
     EXPECT_EQ(m_doc.WriteValue(9, "L", REG_SZ, longText.c_str(), 255 - 8), 0);
     EXPECT_EQ(OnDisk(), kScript + "\"L\"=\"" + longText.substr(0, 247) + "\"\r\n");
@@ -414,6 +417,8 @@ TEST_F(RegScriptTest, WriteValueEdgesOfTheText) {
     } cases[] = {
         {"", 0, "SwitchID", "\"SwitchID\"=dword:7\r\n"},  // an empty script
         {kT1 + "\"Last\"=dword:1", 1, "Last", kT1 + "\"Last\"=dword:7\r\n"},  // no CR LF after it
+        // Values of an absent template all go at the end, the first one no section of it.
+        {kT1, 9, "A", kT1 + "\"B\"=dword:2\r\n\"A\"=dword:3\r\n\"A\"=dword:7\r\n"},
         // A "[" inside a value ends the section, yet not the line.
         {Header(3) + "\r\n\"AOSettings 0\"=\"[x\"\r\n\"SwitchID\"=dword:3\r\n" + kT1, 3, "AOSettings 0",
          Header(3) + "\r\n\"AOSettings 0\"=dword:7\r\n\"SwitchID\"=dword:3\r\n" + kT1},
@@ -421,6 +426,9 @@ TEST_F(RegScriptTest, WriteValueEdgesOfTheText) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.before);
         OpenOn(c.before);
+        if (c.n == 9) {
+            EXPECT_TRUE(WriteDword(9, "B", 2) == 0 && WriteDword(9, "A", 3) == 0);
+        }
         EXPECT_EQ(WriteDword(c.n, c.name, 7), 0);
         EXPECT_EQ(OnDisk(), c.after);
         ExpectInStep();
