@@ -101,9 +101,13 @@ TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
             }
         }
     }
+    unsigned nTotal = 0;
     for (AfxFaultPoint pt : {AFX_FAULT_OPEN, AFX_FAULT_SEEK, AFX_FAULT_WRITE, AFX_FAULT_SET_LENGTH, AFX_FAULT_FLUSH,
-                             AFX_FAULT_REMOVE})
+                             AFX_FAULT_REMOVE}) {
         EXPECT_GT(nInjected[pt], 0u) << "point " << pt << " never failed";
+        nTotal += nInjected[pt];
+    }
+    RecordProperty("failed_calls", static_cast<int>(nTotal));
     AfxResetFaults();
 }
 
