@@ -3,6 +3,7 @@
 #   scripts/deps.sh native   compiler, CMake, GoogleTest, Google Benchmark, clang/libFuzzer
 #   scripts/deps.sh windows  mingw-w64 (i686, and x86-64 for header checks), GoogleTest's
 #                            sources, 32-bit Wine with its own fonts, Xvfb, ImageMagick
+#   scripts/deps.sh release  mingw-w64 for i686
 # Fails, naming what is missing, when the packages cannot be had.
 set -euo pipefail
 
@@ -26,7 +27,9 @@ case "${1:-native}" in
              imagemagick; do
       want "$p"
     done ;;
-  *) echo "usage: $0 native|windows" >&2; exit 2 ;;
+  release)
+    want g++-mingw-w64-i686-posix ;;
+  *) echo "usage: $0 native|windows|release" >&2; exit 2 ;;
 esac
 
 [ ${#need[@]} -eq 0 ] && exit 0
