@@ -205,6 +205,35 @@ TEST_F(IoControlTest, SetRangeWritesNoCount) {
     EXPECT_EQ(std::memcmp(board.bytes, registers, kWindow), 0);
 }
 
+// The channel is judged before the pair: channel 4 stores nothing, so neither
+// an odd pair nor a board without a window turns its silent FALSE into a
+// reported refusal.
+TEST_F(IoControlTest, AChannelAboveThreeFailsSilentlyWhateverItsRange) {
+    struct Case {
+        WORD channel, mode;
+        float maximum, minimum;
+        DWORD window;
+    } cases[] = {
+        {4, RANGE_MODE_VOLTAGE, 10.0f, -5.0f, kWindow},
+        {4, RANGE_MODE_VOLTAGE, std::numeric_limits<float>::quiet_NaN(), 0.0f, kWindow},
+        {0xFFFF, RANGE_MODE_VOLTAGE, 1.0f, 2.0f, kWindow},
+        {4, RANGE_MODE_VOLTAGE, 10.0f, -5.0f, 0},
+        {7, RANGE_MODE_CURRENT, 20.0f, 4.0f, 0},
+    };
+    BYTE registers[kWindow];
+    std::memcpy(registers, board.bytes, kWindow);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "channel " << c.channel << " window " << c.window);
+        device.IoPortCount = c.window;
+        device.LastError = ERR_PORT_OUT_OF_RANGE;
+        CallerRecord r{Record(c.channel, c.mode, c.maximum, c.minimum), 0};
+        EXPECT_EQ(Call(IOCTL_AO_SET_CHANNEL_RANGE, RequestFor(r)),
+                  (Outcome{FALSE, kUntouchedError, kUntouchedCount, ERR_PORT_OUT_OF_RANGE}));
+    }
+    EXPECT_EQ(std::memcmp(board.bytes, registers, kWindow), 0);
+    EXPECT_TRUE(cesim::TakeIoTrace().empty());
+}
+
 TEST_F(IoControlTest, SetThenGetReadsTheSettingBack) {
     struct Case {
         WORD mode;
