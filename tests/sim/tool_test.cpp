@@ -143,7 +143,8 @@ TEST_F(ToolRunTest, BadInputGetsOneLineAndANonZeroExit) {
     } cases[] = {
         {"--frobnicate", 2, "aoc-sim: unknown argument '--frobnicate' (see --help)\n"},
         {"--board switch=99", 2, "aoc-sim: --board 'switch=99': switch needs a number from 0 to 15\n"},
-        {"--import " + Quote(Path("missing.reg")), 1, "aoc-sim: cannot read " + Path("missing.reg") + "\n"},
+        {"--import " + Quote(Path("missing.reg")), 1,
+         "aoc-sim: cannot read " + Path("missing.reg") + ": No such file or directory\n"},
         {"--import " + Quote(bad), 1, "aoc-sim: " + bad + ": line 2: a dword needs one to eight hexadecimal digits\n"},
         {"--registry " + Quote(kept), 1, "aoc-sim: " + kept + ": line 3: an unknown value form"},
         {"--registry " + Quote(dir_.string()), 1, "aoc-sim: " + dir_.string() + " is a directory\n"},
