@@ -32,12 +32,15 @@ bool EqualNoCase(const WString& a, const char* b) { return sim::EqualNoCase(a, W
 
 bool IsBlank(WCHAR c) { return c == TEXT(' ') || c == TEXT('\t'); }
 
-WString Trim(const WString& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (IsBlank(s[b]) || s[b] == TEXT('\r'))) ++b;
-    while (e > b && (IsBlank(s[e - 1]) || s[e - 1] == TEXT('\r'))) --e;
-    return s.substr(b, e - b);
+// The part of text[begin, end) without blanks and carriage returns at its ends.
+WString Trim(const WString& text, size_t begin, size_t end) {
+    auto skipped = [](WCHAR c) { return IsBlank(c) || c == TEXT('\r'); };
+    while (begin < end && skipped(text[begin])) ++begin;
+    while (end > begin && skipped(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
 }
+
+WString Trim(const WString& s) { return Trim(s, 0, s.size()); }
 
 int HexDigit(WCHAR c) {
     if (c >= TEXT('0') && c <= TEXT('9')) return c - TEXT('0');
@@ -100,21 +103,21 @@ struct Section {
 class Parser {
 public:
     bool Parse(const WString& text, std::vector<Section>& sections, std::string* error) {
-        std::vector<WString> lines;
-        size_t start = 0;
-        for (;;) {
-            size_t end = text.find(TEXT('\n'), start);
-            lines.push_back(text.substr(start, end == WString::npos ? WString::npos : end - start));
-            if (end == WString::npos) break;
-            start = end + 1;
+        // Where each line starts; the last entry is one past the text's end.
+        std::vector<size_t> starts = {0};
+        for (size_t at = text.find(TEXT('\n')); at != WString::npos; at = text.find(TEXT('\n'), at + 1)) {
+            starts.push_back(at + 1);
         }
+        starts.push_back(text.size() + 1);
+        const size_t count = starts.size() - 1;
+        auto lineAt = [&](size_t i) { return Trim(text, starts[i], starts[i + 1] - 1); };
         // Only the last line can be cut inside a word: the others end with
         // their line end.
-        const bool lastLineOpen = !lines.back().empty();
+        const bool lastLineOpen = starts[count - 1] < text.size();
         bool saved = false, closed = false;
-        for (size_t i = 0; i < lines.size(); ++i) {
+        for (size_t i = 0; i < count; ++i) {
             line_ = static_cast<int>(i + 1);
-            WString line = Trim(lines[i]);
+            WString line = lineAt(i);
             if (line == Widen(SAVED_MARK) && sections.empty()) saved = true;
             if (line == Widen(END_MARK)) closed = true;
             if (line.empty() || line[0] == TEXT(';') || EqualNoCase(line, "REGEDIT4") ||
@@ -133,25 +136,25 @@ public:
             // that ends instead was cut off.
             while (!line.empty() && line.back() == TEXT('\\')) {
                 size_t next = i + 1;
-                while (next < lines.size() && Trim(lines[next]).empty()) ++next;
-                if (next == lines.size()) {
+                while (next < count && lineAt(next).empty()) ++next;
+                if (next == count) {
                     what_ = "the file ends where this line says it goes on (\"\\\" at its end): it is cut off";
                     return Failed(error);
                 }
                 line.pop_back();
-                line += Trim(lines[++i]);
+                line += lineAt(++i);
             }
             if (sections.empty() || sections.back().remove) {
                 what_ = "a value outside a section (or in a deleted one)";
                 return Failed(error);
             }
-            endsFile_ = i + 1 == lines.size() && lastLineOpen;
+            endsFile_ = i + 1 == count && lastLineOpen;
             ValueLine value{line_, false, {}, 0, {}};
             if (!Value(line, value)) return Failed(error);
             sections.back().values.push_back(std::move(value));
         }
         if (saved && !closed) {
-            line_ = static_cast<int>(lines.size());
+            line_ = static_cast<int>(count);
             what_ = "the file ends before the line \"" END_MARK "\" that closes a saved registry: it is cut off";
             return Failed(error);
         }

@@ -1,0 +1,159 @@
+// Importing and exporting the target's registry file, as aoc-sim does at
+// every start and exit, for registries of 10,000, 40,000 and 100,000 keys,
+// beside a plain read of the same file. Each key holds a number and a text,
+// and every tenth a zero-padded text written as a hex list over several
+// lines, as the driver's device keys are.
+//
+// The figures that matter are printed at the end: import and export time as
+// ratios to the read, and nanoseconds per file byte; both stay flat from one
+// size to the next when the cost grows linearly with the file.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+#include "reg_file.h"
+#include "registry_util.h"
+
+namespace {
+
+const int kKeyCounts[] = {10000, 40000, 100000};
+
+std::string g_dir;
+
+std::string FileFor(int keys) { return g_dir + "/registry" + std::to_string(keys) + ".reg"; }
+
+void Fill(int keys) {
+    cesim::ResetRegistry();
+    std::vector<BYTE> padded(100, 0);
+    for (int i = 0; i < keys; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "SYSTEM\\CurrentControlSet\\Services\\Bench\\Device%06d", i);
+        sim::WString key = sim::Widen(name);
+        sim::SetDword(key, TEXT("SlotNumber"), static_cast<DWORD>(i));
+        sim::SetString(key, TEXT("DriverName"), TEXT("BENCH.DLL"));
+        if (i % 10 == 0) sim::SetValue(key, TEXT("DeviceName"), REG_SZ, padded.data(), padded.size());
+    }
+}
+
+// The file of each size, written once by the simulator itself.
+size_t Prepare(int keys) {
+    static std::map<int, size_t> sizes;
+    auto it = sizes.find(keys);
+    if (it != sizes.end()) return it->second;
+    Fill(keys);
+    std::string error;
+    if (!sim::ExportRegFile(FileFor(keys), &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::abort();
+    }
+    std::ifstream in(FileFor(keys), std::ios::binary | std::ios::ate);
+    return sizes[keys] = static_cast<size_t>(in.tellg());
+}
+
+void Count(benchmark::State& state, size_t bytes) {
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
+    state.counters["file_bytes"] = static_cast<double>(bytes);
+}
+
+void BM_PlainRead(benchmark::State& state) {
+    const int keys = static_cast<int>(state.range(0));
+    const size_t bytes = Prepare(keys);
+    for (auto _ : state) {
+        std::string text;
+        std::ifstream in(FileFor(keys), std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        benchmark::DoNotOptimize(text.data());
+    }
+    Count(state, bytes);
+}
+
+void BM_Import(benchmark::State& state) {
+    const int keys = static_cast<int>(state.range(0));
+    const size_t bytes = Prepare(keys);
+    std::string error;
+    for (auto _ : state) {
+        state.PauseTiming();
+        cesim::ResetRegistry();
+        state.ResumeTiming();
+        if (!sim::ImportRegFile(FileFor(keys), &error)) state.SkipWithError(error.c_str());
+    }
+    Count(state, bytes);
+}
+
+void BM_Export(benchmark::State& state) {
+    const int keys = static_cast<int>(state.range(0));
+    const size_t bytes = Prepare(keys);
+    std::string error;
+    cesim::ResetRegistry();
+    if (!sim::ImportRegFile(FileFor(keys), &error)) state.SkipWithError(error.c_str());
+    const std::string out = g_dir + "/exported.reg";
+    for (auto _ : state) {
+        if (!sim::ExportRegFile(out, &error)) state.SkipWithError(error.c_str());
+    }
+    Count(state, bytes);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    for (int keys : kKeyCounts) b->Arg(keys);
+    b->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_PlainRead)->Apply(Sizes);
+BENCHMARK(BM_Import)->Apply(Sizes);
+BENCHMARK(BM_Export)->Apply(Sizes);
+
+// Prints the runs as usual, then import and export against the read of the
+// same file. With --benchmark_repetitions the medians stand for the runs.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
+            const std::string name = run.run_name.function_name;
+            const int keys = std::stoi(run.run_name.args);
+            if (!median && medianSeen_[name][keys]) continue;
+            if (median) medianSeen_[name][keys] = true;
+            seconds_[name][keys] = run.GetAdjustedRealTime() / 1e3;  // the unit is milliseconds
+            auto bytes = run.counters.find("file_bytes");
+            if (bytes != run.counters.end()) bytes_[keys] = bytes->second.value;
+        }
+    }
+    void PrintRatios() {
+        std::printf("\n%-8s %8s %10s %10s %10s %10s %12s %9s %9s\n", "keys", "MB", "read ms", "import ms",
+                    "export ms", "import/read", "export/read", "imp ns/B", "exp ns/B");
+        for (int keys : kKeyCounts) {
+            double read = seconds_["BM_PlainRead"][keys], in = seconds_["BM_Import"][keys];
+            double out = seconds_["BM_Export"][keys], bytes = bytes_[keys];
+            if (!read || !in || !out || !bytes) continue;
+            std::printf("%-8d %8.2f %10.3f %10.3f %10.3f %10.1f %12.1f %9.1f %9.1f\n", keys, bytes / 1e6, read * 1e3,
+                        in * 1e3, out * 1e3, in / read, out / read, in * 1e9 / bytes, out * 1e9 / bytes);
+        }
+    }
+
+private:
+    std::map<std::string, std::map<int, double>> seconds_;
+    std::map<std::string, std::map<int, bool>> medianSeen_;
+    std::map<int, double> bytes_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    char dir[] = "/tmp/reg_file_bench_XXXXXX";
+    if (!mkdtemp(dir)) return 1;
+    g_dir = dir;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    std::system(("rm -rf '" + g_dir + "'").c_str());
+    return 0;
+}
