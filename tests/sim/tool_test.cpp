@@ -131,6 +131,52 @@ TEST_F(ToolRunTest, TwoRunsOnOneRegistryShowARestart) {
     EXPECT_EQ(second.out.find("Active"), std::string::npos);
 }
 
+// Each board's lines tell what its own start-up did, whatever later boards
+// wrote to keys it shares with them.
+TEST_F(ToolRunTest, EachBoardsStartUpLinesAreItsOwn) {
+    // Every device number is taken, so both boards fall back to Device000.
+    std::string full = Path("full.reg");
+    {
+        std::ofstream script(full);
+        for (int n = 0; n < 255; ++n) {
+            char line[96];
+            std::snprintf(line, sizeof line, "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\RIRODA\\Device%03d]\n", n);
+            script << line;
+        }
+    }
+    // A device entry that names slot 3, under a name whose number has no device key.
+    std::string entry = Path("entry.reg");
+    std::ofstream(entry) << "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\VQX6406S\\Device5]\n"
+                            "\"BoardID\"=dword:6b\n\"SlotNumber\"=dword:3\n\"BusNumber\"=dword:0\n\"SwitchID\"=dword:0\n";
+    std::string boards;
+    for (int slot = 1; slot <= 11; ++slot) boards += " --board slot=" + std::to_string(slot);
+    struct Case {
+        std::string args;
+        int status;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"--import " + Quote(full) + " --board slot=3,switch=1 --board slot=4,switch=2",
+         0,
+         {"AOC1:  device 0  SwitchID 1  \"PCI-6406 SwitchID=1 I/O=d000H\"",
+          "AOC2:  device 0  SwitchID 2  \"PCI-6406 SwitchID=2 I/O=d100H\""}},
+        {"--import " + Quote(AOC_EXAMPLE_SCRIPT) + " --import " + Quote(entry) + " --board slot=3",
+         0,
+         {"AOC1:  device 5  SwitchID 0",
+          "    settings not loaded: a device entry matched the board, but its device key Device005 does not open",
+          "    AO0  0..0 V  InitialCode 0"}},
+        {"--board slot=3", 0, {"    settings not loaded: there is no readable template root key"}},
+        {boards,
+         1,
+         {"AOC0:  device 9", "board 11 (bus 0 slot 11, I/O 0xda00+0x20, subsystem 0x0): not started: the device "
+                             "manager has no index left for AOC (AOC0: to AOC9: are taken)"}},
+    };
+    for (const Case& c : cases) {
+        Outcome run = Sim(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
+        for (const std::string& line : c.lines) EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin\n" << run.out;
+    }
+}
+
 TEST_F(ToolRunTest, BadInputGetsOneLineAndANonZeroExit) {
     std::string bad = Path("bad.reg");
     std::ofstream(bad) << "[HKLM\\K]\n\"V\"=dword:xyz\n";
@@ -149,6 +195,7 @@ TEST_F(ToolRunTest, BadInputGetsOneLineAndANonZeroExit) {
         {"--registry " + Quote(kept), 1, "aoc-sim: " + kept + ": line 3: an unknown value form"},
         {"--registry " + Quote(dir_.string()), 1, "aoc-sim: " + dir_.string() + " is a directory\n"},
         {"--board io=0xd000 --board io=0xd010", 1, "aoc-sim: board 2: the I/O window"},
+        {"--board slot=3 --board slot=3", 1, "aoc-sim: board 2: bus 0 slot 3 holds a board already\n"},
     };
     for (const Case& c : cases) {
         Outcome run = Sim(c.args);
