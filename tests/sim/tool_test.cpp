@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "board_list.h"
+#include "echo.h"
 #include "options.h"
 
 namespace {
@@ -65,7 +66,8 @@ TEST(ToolTest, BoardListsParseWithRangesChecked) {
         bool ok;
     } cases[] = {
         {"", true},           {"slot=3", true},        {"bus=1,slot=0x1f,subsys=0xa100,io=0xe000,len=32,switch=15", true},
-        {"switch=16", false}, {"slot=32", false},      {"io=0x10000", false}, {"io=0xfff0,len=0x20", false},
+        {"switch=0x3b", true}, {"switch=256", false},  {"io=0x1d000", true},  {"io=0xfff0,len=0x20", true},
+        {"len=0x10000", true}, {"len=0x10001", false}, {"io=0x100000000", false}, {"slot=32", false},
         {"slot", false},      {"slot=", false},        {"slot=-1", false},     {"slot=3,slot=4", false},
         {"slot=3,", false},   {"colour=red", false},   {"len=0", true},        {"slot=9z", false},
     };
@@ -188,25 +190,59 @@ TEST_F(ToolRunTest, BadInputGetsOneLineAndANonZeroExit) {
         std::string message;
     } cases[] = {
         {"--frobnicate", 2, "aoc-sim: unknown argument '--frobnicate' (see --help)\n"},
-        {"--board switch=99", 2, "aoc-sim: --board 'switch=99': switch needs a number from 0 to 15\n"},
+        {"--board switch=299", 2, "aoc-sim: --board 'switch=299': switch needs a number from 0 to 255\n"},
         {"--import " + Quote(Path("missing.reg")), 1,
          "aoc-sim: cannot read " + Path("missing.reg") + ": No such file or directory\n"},
         {"--import " + Quote(bad), 1, "aoc-sim: " + bad + ": line 2: a dword needs one to eight hexadecimal digits\n"},
         {"--registry " + Quote(kept), 1, "aoc-sim: " + kept + ": line 3: an unknown value form"},
-        {"--registry " + Quote(dir_.string()), 1, "aoc-sim: " + dir_.string() + " is a directory\n"},
+        {"--registry " + Quote(dir_.string()), 1, "aoc-sim: cannot read " + dir_.string() + ": is a directory\n"},
         {"--board io=0xd000 --board io=0xd010", 1, "aoc-sim: board 2: the I/O window"},
         {"--board slot=3 --board slot=3", 1, "aoc-sim: board 2: bus 0 slot 3 holds a board already\n"},
+        {"--import " + Quote(dir_.string()), 1, "aoc-sim: cannot read " + dir_.string() + ": is a directory\n"},
+        {"--requests " + Quote(dir_.string()), 2, "aoc-sim: cannot read " + dir_.string() + ": is a directory\n"},
+        {"--requests /dev/null --board slot=3", 2, "aoc-sim: cannot read /dev/null: is not a regular file\n"},
+        {"--board slot=3 --on AOC1: --request 'write-channel 0 " + std::string(100000, '7') + "'", 2,
+         "aoc-sim: --request 1 'write-channel 0 77777777777777777777777777777777... (100016 characters)': "
+         "write-channel: '77777777777777777777777777777777... (100000 characters)' is not a value\n"},
+        {"--board slot=" + std::string(100000, '3'), 2,
+         "aoc-sim: --board 'slot=" + std::string(43, '3') + "... (100005 characters)': slot needs a number from 0 to 31\n"},
     };
     for (const Case& c : cases) {
         Outcome run = Sim(c.args);
-        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
-        EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << c.args << "\n" << run.out;
-        EXPECT_LE(std::count(run.out.begin(), run.out.end(), '\n'), 1) << c.args;
+        EXPECT_EQ(run.status, c.status) << Echo(c.args) << "\n" << run.out;
+        EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << Echo(c.args) << "\n" << run.out;
+        if (c.status) {
+            EXPECT_LE(std::count(run.out.begin(), run.out.end(), '\n'), 1) << Echo(c.args);
+        }
     }
     std::ifstream in(kept);
     std::string first;
     std::getline(in, first);
     EXPECT_EQ(first, "REGEDIT4") << "a registry that could not be read is not overwritten";
+}
+
+// A request for a board that will not be there stops the run before any
+// board starts, and the registry file keeps what it held.
+TEST_F(ToolRunTest, ABadRequestFileStopsTheRunBeforeAnyBoardStarts) {
+    std::string registry = Path("target.reg");
+    std::ofstream(registry) << "REGEDIT4\r\n";
+    std::string requests = Path("requests.txt");
+    std::ofstream(requests) << "AOC1: open\nAOC2: open\n";
+    Outcome run = Sim("--registry " + Quote(registry) + " --board slot=3 --requests " + Quote(requests));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "aoc-sim: " + requests + ":2: no board will be called AOC2: (the boards are AOC1:)\n");
+    std::ifstream in(registry);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "REGEDIT4\r\n");
+}
+
+TEST_F(ToolRunTest, AFailedSaveSaysWhy) {
+    std::string registry = Path("missing/target.reg");
+    Outcome run = Sim("--registry " + Quote(registry) + " --board slot=3");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("AOC1:  device 0"), std::string::npos) << "the board ran";
+    EXPECT_NE(run.out.find("aoc-sim: cannot save " + registry + ": No such file or directory\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 0) << "nothing left behind";
 }
 
 TEST_F(ToolRunTest, HelpDescribesEveryOption) {

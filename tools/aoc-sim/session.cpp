@@ -28,10 +28,6 @@ std::string Range(const AoChannelSetting& s) {
 bool Session::LoadRegistry(const std::string& file, std::string* error) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) return true;
-    if (std::filesystem::is_directory(file, ec)) {
-        *error = file + " is a directory";
-        return false;
-    }
     return sim::ImportRegFile(file, error);
 }
 
