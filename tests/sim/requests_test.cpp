@@ -165,6 +165,44 @@ TEST(RequestRunTest, RequestsDriveTheBoardsAndEndWithTheirOutputs) {
     for (const char* line : expected) EXPECT_TRUE(Has(run.out, line)) << line << "\nin\n" << run.out;
 }
 
+// The example file of the interface's edge cases says after each request what
+// its result must show; the run must show it, line by line.
+TEST(RequestRunTest, TheEdgeCaseFileShowsWhatItSays) {
+    std::ifstream file(AOC_EDGE_CASES);
+    ASSERT_TRUE(file) << AOC_EDGE_CASES;
+    struct Expected {
+        std::string request, result;
+    };
+    std::vector<Expected> expected;
+    for (std::string line; std::getline(file, line);) {
+        size_t hash = line.find('#');
+        std::istringstream words(line.substr(0, hash));
+        std::string request;
+        for (std::string word; words >> word;) request += (request.empty() ? "" : " ") + word;
+        if (request.empty()) continue;
+        std::string result = hash == std::string::npos ? "" : line.substr(line.find_first_not_of(" #", hash));
+        expected.push_back({request, result});
+    }
+    // As the file's first lines give it.
+    SimRun run = Sim("--board slot=3,switch=0x3b --board slot=4,len=0 --board slot=5,io=0xfff0,switch=0x5a "
+                     "--requests " + std::string(AOC_EDGE_CASES), "");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(Has(run.out, "AOC1:  device 0  SwitchID 11  \"PCI-6406 SwitchID=11 I/O=d000H\"\n"));
+    EXPECT_TRUE(Has(run.out, "AOC3:  device 2  SwitchID 10  \"PCI-6406 SwitchID=10 I/O=fff0H\"\n"));
+    std::vector<std::string> results;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (Has(line, "  ->  ")) results.push_back(line);
+    }
+    ASSERT_EQ(results.size(), expected.size()) << run.out;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const std::string& line = results[i];
+        EXPECT_EQ(line.substr(0, line.find("  ->  ")), expected[i].request);
+        EXPECT_TRUE(Has(line.substr(line.find("  ->  ")), expected[i].result))
+            << expected[i].request << "\n  should show: " << expected[i].result << "\n  shows: " << line;
+    }
+}
+
 TEST(RequestRunTest, NothingRunsAfterABadRequest) {
     struct Case {
         std::string args;

@@ -188,6 +188,9 @@ std::string UsageText() {
         "  aoc-sim --registry target.reg --import PCI6406.reg --board slot=3 --board slot=4,switch=2\n"
         "Run it again on the same registry file to see a restart.\n"
         "  aoc-sim --board slot=3 --on AOC1: --request open --request 'set-range 0 voltage 10 -10' \\\n"
-        "          --request 'write-channel 0 3072'\n";
+        "          --request 'write-channel 0 3072'\n"
+        "  aoc-sim --board slot=3,switch=0x3b --on AOC1: --request open \\\n"
+        "          --request 'ioctl IOCTL_PORT_READ_BYTE in=14,00,00,00 out=1' --request 'get-range 9'\n"
+        "tools/aoc-sim/examples/edge-cases.txt sends the interface's edge cases.\n";
     return text;
 }
