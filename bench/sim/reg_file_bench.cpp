@@ -6,7 +6,9 @@
 //
 // The figures that matter are printed at the end: import and export time as
 // ratios to the read, and nanoseconds per file byte; both stay flat from one
-// size to the next when the cost grows linearly with the file.
+// size to the next when the cost grows linearly with the file. On a shared
+// machine run it with --benchmark_repetitions=5: the figures then come from
+// the medians.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "median_reporter.h"
 #include "reg_file.h"
 #include "registry_util.h"
 
@@ -106,41 +109,23 @@ BENCHMARK(BM_PlainRead)->Apply(Sizes);
 BENCHMARK(BM_Import)->Apply(Sizes);
 BENCHMARK(BM_Export)->Apply(Sizes);
 
-// Prints the runs as usual, then import and export against the read of the
-// same file. With --benchmark_repetitions the medians stand for the runs.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
-            const std::string name = run.run_name.function_name;
-            const int keys = std::stoi(run.run_name.args);
-            if (!median && medianSeen_[name][keys]) continue;
-            if (median) medianSeen_[name][keys] = true;
-            seconds_[name][keys] = run.GetAdjustedRealTime() / 1e3;  // the unit is milliseconds
-            auto bytes = run.counters.find("file_bytes");
-            if (bytes != run.counters.end()) bytes_[keys] = bytes->second.value;
-        }
+// The import and the export against the read of the same file.
+void PrintRatios(const MedianReporter& reporter) {
+    std::printf("\n%-8s %8s %10s %10s %10s %11s %12s %9s %9s\n", "keys", "MB", "read ms", "import ms", "export ms",
+                "import/read", "export/read", "imp ns/B", "exp ns/B");
+    for (int keys : kKeyCounts) {
+        const std::string arg = "/" + std::to_string(keys);
+        const MedianReporter::Result* read = reporter.Find("BM_PlainRead" + arg);
+        const MedianReporter::Result* in = reporter.Find("BM_Import" + arg);
+        const MedianReporter::Result* out = reporter.Find("BM_Export" + arg);
+        if (!read || !in || !out) continue;
+        // Times are in milliseconds, the benchmarks' unit.
+        const double bytes = read->Counter("file_bytes");
+        std::printf("%-8d %8.2f %10.3f %10.3f %10.3f %11.1f %12.1f %9.1f %9.1f\n", keys, bytes / 1e6, read->time,
+                    in->time, out->time, in->time / read->time, out->time / read->time, in->time * 1e6 / bytes,
+                    out->time * 1e6 / bytes);
     }
-    void PrintRatios() {
-        std::printf("\n%-8s %8s %10s %10s %10s %10s %12s %9s %9s\n", "keys", "MB", "read ms", "import ms",
-                    "export ms", "import/read", "export/read", "imp ns/B", "exp ns/B");
-        for (int keys : kKeyCounts) {
-            double read = seconds_["BM_PlainRead"][keys], in = seconds_["BM_Import"][keys];
-            double out = seconds_["BM_Export"][keys], bytes = bytes_[keys];
-            if (!read || !in || !out || !bytes) continue;
-            std::printf("%-8d %8.2f %10.3f %10.3f %10.3f %10.1f %12.1f %9.1f %9.1f\n", keys, bytes / 1e6, read * 1e3,
-                        in * 1e3, out * 1e3, in / read, out / read, in * 1e9 / bytes, out * 1e9 / bytes);
-        }
-    }
-
-private:
-    std::map<std::string, std::map<int, double>> seconds_;
-    std::map<std::string, std::map<int, bool>> medianSeen_;
-    std::map<int, double> bytes_;
-};
+}
 
 }  // namespace
 
@@ -150,9 +135,9 @@ int main(int argc, char** argv) {
     g_dir = dir;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
+    MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    PrintRatios(reporter);
     benchmark::Shutdown();
     std::system(("rm -rf '" + g_dir + "'").c_str());
     return 0;
