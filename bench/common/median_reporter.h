@@ -45,3 +45,15 @@ private:
     std::map<std::string, Result> results_;
     std::set<std::string> medians_;
 };
+
+// Runs the benchmarks the command line selects, reporting them through a
+// MedianReporter, then prints the program's ratio table from it.
+inline int RunWithRatios(int argc, char** argv, void (*printRatios)(const MedianReporter&)) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printRatios(reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -203,12 +203,4 @@ void PrintRatios(const MedianReporter& reporter) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintRatios(reporter);
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWithRatios(argc, argv, PrintRatios); }

@@ -133,12 +133,7 @@ int main(int argc, char** argv) {
     char dir[] = "/tmp/reg_file_bench_XXXXXX";
     if (!mkdtemp(dir)) return 1;
     g_dir = dir;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    PrintRatios(reporter);
-    benchmark::Shutdown();
+    int status = RunWithRatios(argc, argv, PrintRatios);
     std::system(("rm -rf '" + g_dir + "'").c_str());
-    return 0;
+    return status;
 }
