@@ -112,14 +112,15 @@ public:
         const size_t count = starts.size() - 1;
         auto lineAt = [&](size_t i) { return Trim(text, starts[i], starts[i + 1] - 1); };
         // Only the last line can be cut inside a word: the others end with
-        // their line end.
-        const bool lastLineOpen = starts[count - 1] < text.size();
+        // their line end (a carriage return alone counts as one).
+        const bool lastLineOpen = starts[count - 1] < text.size() && text.back() != TEXT('\r');
+        const WString savedMark = Widen(SAVED_MARK), endMark = Widen(END_MARK);
         bool saved = false, closed = false;
         for (size_t i = 0; i < count; ++i) {
             line_ = static_cast<int>(i + 1);
             WString line = lineAt(i);
-            if (line == Widen(SAVED_MARK) && sections.empty()) saved = true;
-            if (line == Widen(END_MARK)) closed = true;
+            if (line == savedMark && sections.empty()) saved = true;
+            if (line == endMark) closed = true;
             if (line.empty() || line[0] == TEXT(';') || EqualNoCase(line, "REGEDIT4") ||
                 EqualNoCase(line, "Windows Registry Editor Version 5.00")) {
                 continue;
