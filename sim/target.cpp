@@ -54,6 +54,15 @@ const int NAME_ORDER[NAME_INDEXES] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
 
 // The part of a board's window past port 0xFFFF, which the 16-bit port number
 // carries on at port 0: its ports continue the board's offsets.
+// Marks the indexes that these call names hold under the prefix.
+void MarkUsed(const std::vector<WString>& names, const WString& prefix, bool (&used)[NAME_INDEXES]) {
+    for (const WString& name : names) {
+        if (name.size() == prefix.size() + 2 && EqualNoCase(name.substr(0, prefix.size()), prefix)) {
+            used[name[prefix.size()] - TEXT('0')] = true;
+        }
+    }
+}
+
 class WindowTail : public cesim::IoDevice {
 public:
     WindowTail(Board* board, DWORD offset) : board_(board), offset_(offset) {}
@@ -156,13 +165,6 @@ int Target::AddBoard(const BoardConfig& config, std::string* error) {
     return static_cast<int>(slots_.size() - 1);
 }
 
-void Target::MarkUsedNames(const WString& prefix, bool (&used)[NAME_INDEXES]) const {
-    for (const Slot& s : slots_) {
-        if (s.activeKey.empty() || s.callName.size() != prefix.size() + 2) continue;
-        if (EqualNoCase(s.callName.substr(0, prefix.size()), prefix)) used[s.callName[prefix.size()] - TEXT('0')] = true;
-    }
-}
-
 int Target::NameIndex(const Slot& slot, const bool (&used)[NAME_INDEXES]) const {
     std::optional<DWORD> fixed = GetDword(slot.deviceKey, TEXT("Index"));
     if (fixed && *fixed < NAME_INDEXES) return static_cast<int>(*fixed);
@@ -178,15 +180,10 @@ std::vector<WString> Target::PlannedCallNames() const {
     for (size_t i = 0; i < slots_.size(); ++i) {
         const Slot& slot = slots_[i];
         if (!slot.activeKey.empty()) continue;
-        const WString& prefix = slot.config.prefix;
         bool used[NAME_INDEXES] = {};
-        for (const WString& name : names) {
-            if (name.size() == prefix.size() + 2 && EqualNoCase(name.substr(0, prefix.size()), prefix)) {
-                used[name[prefix.size()] - TEXT('0')] = true;
-            }
-        }
+        MarkUsed(names, slot.config.prefix, used);
         int index = NameIndex(slot, used);
-        if (index >= 0) names[i] = prefix + static_cast<WCHAR>(TEXT('0') + index) + TEXT(':');
+        if (index >= 0) names[i] = slot.config.prefix + static_cast<WCHAR>(TEXT('0') + index) + TEXT(':');
     }
     return names;
 }
@@ -195,8 +192,10 @@ WString Target::CreateActiveKey(size_t index, std::string* error) {
     Slot& slot = slots_.at(index);
     if (!slot.activeKey.empty()) return slot.activeKey;
     // CE names a prefix's devices with one digit: an eleventh is not loaded.
+    std::vector<WString> names;
+    for (const Slot& s : slots_) names.push_back(s.callName);
     bool used[NAME_INDEXES] = {};
-    MarkUsedNames(slot.config.prefix, used);
+    MarkUsed(names, slot.config.prefix, used);
     int nameIndex = NameIndex(slot, used);
     if (nameIndex < 0) {
         std::string prefix = Narrow(slot.config.prefix);

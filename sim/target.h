@@ -122,7 +122,6 @@ private:
     // The index a board of this slot gets, with `used` the indexes taken; -1
     // when none is free.
     int NameIndex(const Slot& slot, const bool (&used)[10]) const;
-    void MarkUsedNames(const WString& prefix, bool (&used)[10]) const;
 
     std::string libraryDir_;
     std::vector<Slot> slots_;
