@@ -348,7 +348,9 @@ private:
 };
 
 bool Refused(std::string* error, int line, LONG status) {
-    if (error) *error = "line " + std::to_string(line) + ": the registry refused it (error " + std::to_string(status) + ")";
+    if (error) {
+        *error = "line " + std::to_string(line) + ": the registry refused it (error " + std::to_string(status) + ")";
+    }
     return false;
 }
 

@@ -103,7 +103,8 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, std::string*
         if (error) *error = "cannot save " + path + ": " + why;
         return false;
     };
-    if (fs::exists(old) && !fs::is_regular_file(old)) return fail(fs::is_directory(old) ? "it is a directory" : "it is not a regular file");
+    std::string notAFile = NotAFile(target.string());
+    if (!notAFile.empty()) return fail(notAFile);
 
     // Beside the target, so that the rename stays on its file system.
     std::string temporary;

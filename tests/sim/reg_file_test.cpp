@@ -216,7 +216,7 @@ TEST_F(RegFileOnDiskTest, AFailedSaveSaysWhyAndLeavesTheOldFile) {
         std::string reason;
     } cases[] = {
         {Path("missing/target.reg"), "No such file or directory"},
-        {Path("folder.reg"), "it is a directory"},
+        {Path("folder.reg"), "is a directory"},
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(sim::ExportRegFile(c.path, &error)) << c.path;

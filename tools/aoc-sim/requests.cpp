@@ -80,7 +80,8 @@ const std::vector<Syntax>& Syntaxes() {
         {"write-word", RequestKind::WriteWord, {ARG_OFFSET, ARG_VALUE}, 0, OPT_HANDLE, "write-word OFFSET VALUE"},
         {"write-dword", RequestKind::WriteDword, {ARG_OFFSET, ARG_VALUE}, 0, OPT_HANDLE, "write-dword OFFSET VALUE"},
         {"set-range", RequestKind::SetRange, {ARG_CHANNEL, ARG_MODE, ARG_MAXIMUM, ARG_MINIMUM, ARG_INITIAL}, 1,
-         OPT_HANDLE | OPT_RANGE, "set-range CHANNEL voltage|current|MODE MAXIMUM MINIMUM [INITIAL-CODE] [range options]"},
+         OPT_HANDLE | OPT_RANGE,
+         "set-range CHANNEL voltage|current|MODE MAXIMUM MINIMUM [INITIAL-CODE] [range options]"},
         {"get-range", RequestKind::GetRange, {ARG_CHANNEL}, 0, OPT_HANDLE | OPT_RANGE,
          "get-range CHANNEL [range options]"},
         {"write-channel", RequestKind::WriteChannel, {ARG_CHANNEL, ARG_VALUE}, 0, OPT_HANDLE,
@@ -117,7 +118,9 @@ bool SameWord(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
     if (a.size() != n) return false;
     for (size_t i = 0; i < n; ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
     }
     return true;
 }
@@ -164,7 +167,9 @@ bool ByteList(const std::string& word, std::vector<BYTE>* out) {
         if (byte.empty() || byte.size() > 2 || HexDigit(byte[0]) < 0 || (byte.size() == 2 && HexDigit(byte[1]) < 0)) {
             return false;
         }
-        out->push_back(static_cast<BYTE>(byte.size() == 2 ? HexDigit(byte[0]) * 16 + HexDigit(byte[1]) : HexDigit(byte[0])));
+        int value = HexDigit(byte[0]);
+        if (byte.size() == 2) value = value * 16 + HexDigit(byte[1]);
+        out->push_back(static_cast<BYTE>(value));
         if (out->size() > MEMORY_REACH) return false;
         if (comma == std::string::npos) return true;
         start = comma + 1;
@@ -182,7 +187,8 @@ bool TakeArgument(Argument argument, const std::string& word, const Syntax& synt
     case ARG_CHANNEL: what = "a channel"; ok = Unsigned(word, 0xFFFFFFFF, &r->channel); break;
     case ARG_MODE:
         what = "voltage, current or a mode number";
-        if (word == "voltage" || word == "current") r->mode = word == "current" ? RANGE_MODE_CURRENT : RANGE_MODE_VOLTAGE;
+        if (word == "voltage") r->mode = RANGE_MODE_VOLTAGE;
+        else if (word == "current") r->mode = RANGE_MODE_CURRENT;
         else ok = Unsigned(word, 0xFFFFFFFF, &r->mode);
         break;
     case ARG_MAXIMUM: what = "a maximum"; ok = Float(word, &r->maximum); break;
@@ -304,7 +310,9 @@ class CallerBuffer {
 public:
     CallerBuffer() = default;
     CallerBuffer(const std::vector<BYTE>& bytes, DWORD declared)
-        : present_(true), size_(bytes.size()), reach_(std::max<size_t>(bytes.size(), std::min(declared, MEMORY_REACH))) {
+        : present_(true),
+          size_(bytes.size()),
+          reach_(std::max<size_t>(bytes.size(), std::min(declared, MEMORY_REACH))) {
         // One byte more, so that even an empty buffer has an address.
         memory_ = bytes;
         memory_.resize(reach_ + 1, BEYOND_FILL);
@@ -468,6 +476,17 @@ void RequestRunner::RunOne(const Request& r, size_t index, std::ostream& out) {
     } else if (r.handle == HandleChoice::Null) {
         handle = 0;
     }
+    // The device manager forwards only what the library exports.
+    const bool exported = r.kind == RequestKind::Open    ? entries.Open != nullptr
+                          : r.kind == RequestKind::Close ? entries.Close != nullptr
+                          : r.kind == RequestKind::Read  ? entries.Read != nullptr
+                          : r.kind == RequestKind::Write ? entries.Write != nullptr
+                          : r.kind == RequestKind::Seek  ? entries.Seek != nullptr
+                                                         : entries.IOControl != nullptr;
+    if (!exported) {
+        out << "the driver library does not export this entry point\n";
+        return;
+    }
     SetLastError(THREAD_ERROR_MARK);
 
     switch (r.kind) {
@@ -494,7 +513,8 @@ void RequestRunner::RunOne(const Request& r, size_t index, std::ostream& out) {
         DWORD read = entries.Read(handle, buffer.data(), r.value);
         DWORD threadError = GetLastError();
         bool same = std::all_of(buffer.begin(), buffer.end(), [](BYTE b) { return b == OUT_FILL; });
-        out << read << ", " << ThreadErrorText(threadError) << "; buffer " << (same ? "unchanged" : ByteText(buffer.data(), buffer.size())) << "\n";
+        out << read << ", " << ThreadErrorText(threadError) << "; buffer "
+            << (same ? "unchanged" : ByteText(buffer.data(), buffer.size())) << "\n";
         return;
     }
     case RequestKind::Write: {
@@ -504,7 +524,8 @@ void RequestRunner::RunOne(const Request& r, size_t index, std::ostream& out) {
     }
     case RequestKind::Seek: {
         DWORD position = entries.Seek(handle, r.amount, r.seekType);
-        out << Hex(position, 8) << " (" << static_cast<LONG>(position) << "), " << ThreadErrorText(GetLastError()) << "\n";
+        out << Hex(position, 8) << " (" << static_cast<LONG>(position) << "), " << ThreadErrorText(GetLastError())
+            << "\n";
         return;
     }
     default: break;
@@ -554,22 +575,26 @@ void RequestRunner::RunOne(const Request& r, size_t index, std::ostream& out) {
     CallerBuffer input, output;
     if (r.kind == RequestKind::Raw) {
         if (r.in) input = CallerBuffer(*r.in, r.inLength ? *r.inLength : static_cast<DWORD>(r.in->size()));
-        if (r.outSize) output = CallerBuffer(std::vector<BYTE>(*r.outSize, OUT_FILL), r.outLength ? *r.outLength : *r.outSize);
+        if (r.outSize) {
+            output = CallerBuffer(std::vector<BYTE>(*r.outSize, OUT_FILL), r.outLength ? *r.outLength : *r.outSize);
+        }
     } else {
         if (inPresent) input = CallerBuffer(in, static_cast<DWORD>(in.size()));
         if (outBytes) output = CallerBuffer(std::vector<BYTE>(outBytes, OUT_FILL), outBytes);
     }
-    const DWORD inLength = r.kind == RequestKind::Raw && r.inLength ? *r.inLength : static_cast<DWORD>(input.Size());
-    const DWORD outLength = r.kind == RequestKind::Raw && r.outLength ? *r.outLength : static_cast<DWORD>(output.Size());
+    const bool raw = r.kind == RequestKind::Raw;
+    const DWORD inLength = raw && r.inLength ? *r.inLength : static_cast<DWORD>(input.Size());
+    const DWORD outLength = raw && r.outLength ? *r.outLength : static_cast<DWORD>(output.Size());
 
     DWORD count = COUNT_MARK;
-    BOOL ok = entries.IOControl(handle, code, input.Data(), inLength, output.Data(), outLength, r.noCount ? nullptr : &count);
+    BOOL ok = entries.IOControl(handle, code, input.Data(), inLength, output.Data(), outLength,
+                                r.noCount ? nullptr : &count);
     DWORD threadError = GetLastError();
     if (recordAddress) cesim::UnregisterCallerBuffer(recordAddress);
 
+    std::string countText = count == COUNT_MARK ? std::string("not written") : std::to_string(count);
     out << (ok ? "TRUE" : "FALSE") << ", " << ThreadErrorText(threadError) << ", count "
-        << (r.noCount ? std::string("not asked for") : count == COUNT_MARK ? std::string("not written") : std::to_string(count))
-        << ", LastError " << device->LastError;
+        << (r.noCount ? std::string("not asked for") : countText) << ", LastError " << device->LastError;
     if (output.Present()) out << "; out " << output.Text();
     if (range) {
         out << "; record ";
