@@ -171,6 +171,11 @@ BOOL SetChannelRange(const Request& r) {
     if (!TakeRangeRecord(r, TRUE, &record)) {
         return FALSE;
     }
+    // A channel above 3 stores nothing, so there is no range to refuse and no
+    // register to reach: it fails as storing it does, with nothing reported.
+    if (record.Channel >= AO_CHANNEL_COUNT) {
+        return FALSE;
+    }
     // A range the board cannot drive is refused here rather than stored: every
     // later output write of the channel would run under the wrong range.
     float voltageMax;

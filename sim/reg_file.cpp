@@ -1,11 +1,10 @@
 #include "reg_file.h"
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "registry_util.h"
+#include "text_file.h"
 
 namespace sim {
 
@@ -23,17 +22,25 @@ const RootName ROOTS[] = {
 
 const size_t MAX_KEY_NAME = 255;
 
+// The first and last lines of a registry the simulator saved: a file that
+// begins with the first and lacks the last was cut off.
+#define SAVED_MARK "; Registry of the simulated target, saved whole"
+#define END_MARK "; End of the registry"
+
 // Against an 8-bit literal, by the simulator's one case rule.
 bool EqualNoCase(const WString& a, const char* b) { return sim::EqualNoCase(a, Widen(b)); }
 
 bool IsBlank(WCHAR c) { return c == TEXT(' ') || c == TEXT('\t'); }
 
-WString Trim(const WString& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (IsBlank(s[b]) || s[b] == TEXT('\r'))) ++b;
-    while (e > b && (IsBlank(s[e - 1]) || s[e - 1] == TEXT('\r'))) --e;
-    return s.substr(b, e - b);
+// The part of text[begin, end) without blanks and carriage returns at its ends.
+WString Trim(const WString& text, size_t begin, size_t end) {
+    auto skipped = [](WCHAR c) { return IsBlank(c) || c == TEXT('\r'); };
+    while (begin < end && skipped(text[begin])) ++begin;
+    while (end > begin && skipped(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
 }
+
+WString Trim(const WString& s) { return Trim(s, 0, s.size()); }
 
 int HexDigit(WCHAR c) {
     if (c >= TEXT('0') && c <= TEXT('9')) return c - TEXT('0');
@@ -76,57 +83,81 @@ WString Decode(const std::string& bytes) {
 
 // ---- Parsing ---------------------------------------------------------------------
 
-struct Op {
-    enum Kind { CREATE_KEY, DELETE_KEY, SET_VALUE, DELETE_VALUE } kind;
+// One section of the script and the value lines under it, applied in order
+// with one handle on the section's key.
+struct ValueLine {
     int line;
-    HKEY root;
-    WString key;
+    bool remove;  // "name"=-
     WString name;
     DWORD type;
     std::vector<BYTE> data;
 };
+struct Section {
+    int line;
+    bool remove;  // [-key]
+    HKEY root;
+    WString key;
+    std::vector<ValueLine> values;
+};
 
 class Parser {
 public:
-    bool Parse(const WString& text, std::vector<Op>& ops, std::string* error) {
-        std::vector<WString> lines;
-        size_t start = 0;
-        for (;;) {
-            size_t end = text.find(TEXT('\n'), start);
-            lines.push_back(text.substr(start, end == WString::npos ? WString::npos : end - start));
-            if (end == WString::npos) break;
-            start = end + 1;
+    bool Parse(const WString& text, std::vector<Section>& sections, std::string* error) {
+        // Where each line starts; the last entry is one past the text's end.
+        std::vector<size_t> starts = {0};
+        for (size_t at = text.find(TEXT('\n')); at != WString::npos; at = text.find(TEXT('\n'), at + 1)) {
+            starts.push_back(at + 1);
         }
-        bool inSection = false;
-        for (size_t i = 0; i < lines.size(); ++i) {
+        starts.push_back(text.size() + 1);
+        const size_t count = starts.size() - 1;
+        auto lineAt = [&](size_t i) { return Trim(text, starts[i], starts[i + 1] - 1); };
+        // Only the last line can be cut inside a word: the others end with
+        // their line end (a carriage return alone counts as one).
+        const bool lastLineOpen = starts[count - 1] < text.size() && text.back() != TEXT('\r');
+        const WString savedMark = Widen(SAVED_MARK), endMark = Widen(END_MARK);
+        bool saved = false, closed = false;
+        for (size_t i = 0; i < count; ++i) {
             line_ = static_cast<int>(i + 1);
-            WString line = Trim(lines[i]);
+            WString line = lineAt(i);
+            if (line == savedMark && sections.empty()) saved = true;
+            if (line == endMark) closed = true;
             if (line.empty() || line[0] == TEXT(';') || EqualNoCase(line, "REGEDIT4") ||
                 EqualNoCase(line, "Windows Registry Editor Version 5.00")) {
                 continue;
             }
             if (line[0] == TEXT('[')) {
-                if (!Section(line, ops)) return Failed(error);
-                inSection = ops.back().kind == Op::CREATE_KEY;
+                if (!Header(line, sections)) return Failed(error);
                 continue;
             }
             if (line[0] != TEXT('"') && line[0] != TEXT('@')) {
                 what_ = "not a section, a value or a comment";
                 return Failed(error);
             }
-            // A value continues over lines that end with a backslash.
-            while (!line.empty() && line.back() == TEXT('\\') && i + 1 < lines.size()) {
+            // A value continues over lines that end with a backslash; a file
+            // that ends instead was cut off.
+            while (!line.empty() && line.back() == TEXT('\\')) {
+                size_t next = i + 1;
+                while (next < count && lineAt(next).empty()) ++next;
+                if (next == count) {
+                    what_ = "the file ends where this line says it goes on (\"\\\" at its end): it is cut off";
+                    return Failed(error);
+                }
                 line.pop_back();
-                line += Trim(lines[++i]);
+                line += lineAt(++i);
             }
-            if (!inSection) {
+            if (sections.empty() || sections.back().remove) {
                 what_ = "a value outside a section (or in a deleted one)";
                 return Failed(error);
             }
-            Op op = ops.back();
-            op.line = line_;
-            if (!Value(line, op)) return Failed(error);
-            ops.push_back(std::move(op));
+            endsFile_ = i + 1 == count && lastLineOpen;
+            ValueLine value{line_, false, {}, 0, {}};
+            if (!Value(line, value)) return Failed(error);
+            sections.back().values.push_back(std::move(value));
+        }
+        if (saved && !closed) {
+            line_ = static_cast<int>(count);
+            what_ = "the file ends before the line \"" END_MARK "\" that closes a saved registry: it is cut off";
+            return Failed(error);
         }
         return true;
     }
@@ -141,34 +172,34 @@ private:
         return false;
     }
 
-    bool Section(const WString& line, std::vector<Op>& ops) {
+    bool Header(const WString& line, std::vector<Section>& sections) {
         size_t close = line.rfind(TEXT(']'));
         if (close == WString::npos) return Fail("a section header without \"]\"");
         WString rest = Trim(line.substr(close + 1));
         if (!rest.empty() && rest[0] != TEXT(';')) return Fail("text after a section header");
         WString path = line.substr(1, close - 1);
-        Op op{Op::CREATE_KEY, line_, nullptr, {}, {}, 0, {}};
+        Section section{line_, false, nullptr, {}, {}};
         if (!path.empty() && path[0] == TEXT('-')) {
-            op.kind = Op::DELETE_KEY;
+            section.remove = true;
             path.erase(0, 1);
         }
         size_t slash = path.find(TEXT('\\'));
         WString root = path.substr(0, slash);
         for (const RootName& r : ROOTS) {
-            if (EqualNoCase(root, r.names[0]) || EqualNoCase(root, r.names[1])) op.root = r.key;
+            if (EqualNoCase(root, r.names[0]) || EqualNoCase(root, r.names[1])) section.root = r.key;
         }
-        if (!op.root) return Fail("an unknown root key");
-        op.key = slash == WString::npos ? WString() : path.substr(slash + 1);
-        if (op.kind == Op::DELETE_KEY && op.key.empty()) return Fail("a root key cannot be deleted");
+        if (!section.root) return Fail("an unknown root key");
+        section.key = slash == WString::npos ? WString() : path.substr(slash + 1);
+        if (section.remove && section.key.empty()) return Fail("a root key cannot be deleted");
         size_t from = 0;
-        while (!op.key.empty()) {
-            size_t to = op.key.find(TEXT('\\'), from);
-            size_t length = (to == WString::npos ? op.key.size() : to) - from;
+        while (!section.key.empty()) {
+            size_t to = section.key.find(TEXT('\\'), from);
+            size_t length = (to == WString::npos ? section.key.size() : to) - from;
             if (length == 0 || length > MAX_KEY_NAME) return Fail("an empty or overlong key name in the path");
             if (to == WString::npos) break;
             from = to + 1;
         }
-        ops.push_back(std::move(op));
+        sections.push_back(std::move(section));
         return true;
     }
 
@@ -200,7 +231,7 @@ private:
 
     bool Bytes(const WString& line, size_t& pos, std::vector<BYTE>& out) {
         out.clear();
-        for (;;) {
+        for (bool afterComma = false;; afterComma = true) {
             SkipBlanks(line, pos);
             int digits = 0, value = 0;
             while (pos < line.size() && HexDigit(line[pos]) >= 0 && digits < 3) {
@@ -215,6 +246,10 @@ private:
                 ++pos;
                 continue;
             }
+            if (!digits && afterComma) return Fail("a byte list that ends with a comma: is the file cut off?");
+            if (digits == 1 && endsFile_ && pos == line.size()) {
+                return Fail("the file ends inside a byte (one hexadecimal digit and no line end): it is cut off");
+            }
             return true;
         }
     }
@@ -228,7 +263,7 @@ private:
         out.push_back(0);
     }
 
-    bool Value(const WString& line, Op& op) {
+    bool Value(const WString& line, ValueLine& op) {
         size_t pos = 0;
         if (line[0] == TEXT('@')) {
             op.name.clear();
@@ -240,10 +275,9 @@ private:
         if (pos >= line.size() || line[pos] != TEXT('=')) return Fail("a value name without \"=\"");
         ++pos;
         SkipBlanks(line, pos);
-        op.kind = Op::SET_VALUE;
         op.data.clear();
         if (pos < line.size() && line[pos] == TEXT('-')) {
-            op.kind = Op::DELETE_VALUE;
+            op.remove = true;
             ++pos;
         } else if (pos < line.size() && line[pos] == TEXT('"')) {
             WString text;
@@ -310,38 +344,41 @@ private:
 
     int line_ = 0;
     const char* what_ = "";
+    bool endsFile_ = false;  // the value is the file's last line, without a line end
 };
 
-bool Apply(const std::vector<Op>& ops, std::string* error) {
-    for (const Op& op : ops) {
-        LONG status = ERROR_SUCCESS;
+bool Refused(std::string* error, int line, LONG status) {
+    if (error) {
+        *error = "line " + std::to_string(line) + ": the registry refused it (error " + std::to_string(status) + ")";
+    }
+    return false;
+}
+
+bool Apply(const std::vector<Section>& sections, std::string* error) {
+    for (const Section& section : sections) {
+        if (section.remove) {
+            LONG status = RegDeleteKeyW(section.root, section.key.c_str());
+            if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return Refused(error, section.line, status);
+            continue;
+        }
         HKEY key = nullptr;
-        switch (op.kind) {
-            case Op::DELETE_KEY:
-                status = RegDeleteKeyW(op.root, op.key.c_str());
+        LONG status = RegCreateKeyExW(section.root, section.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                      KEY_WRITE, nullptr, &key, nullptr);
+        if (status != ERROR_SUCCESS) return Refused(error, section.line, status);
+        for (const ValueLine& value : section.values) {
+            if (value.remove) {
+                status = RegDeleteValueW(key, value.name.c_str());
                 if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-                break;
-            case Op::CREATE_KEY:
-            case Op::SET_VALUE:
-            case Op::DELETE_VALUE:
-                status = RegCreateKeyExW(op.root, op.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                                         nullptr, &key, nullptr);
-                if (status != ERROR_SUCCESS) break;
-                if (op.kind == Op::SET_VALUE) {
-                    status = RegSetValueExW(key, op.name.c_str(), 0, op.type, op.data.data(),
-                                            static_cast<DWORD>(op.data.size()));
-                } else if (op.kind == Op::DELETE_VALUE) {
-                    status = RegDeleteValueW(key, op.name.c_str());
-                    if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-                }
+            } else {
+                status = RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+                                        static_cast<DWORD>(value.data.size()));
+            }
+            if (status != ERROR_SUCCESS) {
                 RegCloseKey(key);
-                break;
+                return Refused(error, value.line, status);
+            }
         }
-        if (status != ERROR_SUCCESS) {
-            if (error) *error = "line " + std::to_string(op.line) + ": the registry refused it (error " +
-                                std::to_string(status) + ")";
-            return false;
-        }
+        RegCloseKey(key);
     }
     return true;
 }
@@ -375,55 +412,101 @@ WString Units(const std::vector<BYTE>& data) {
 class Exporter {
 public:
     bool Run(std::string& out, std::string* error) {
-        out_ = "REGEDIT4\r\n";
+        out_ = std::string("REGEDIT4\r\n") + SAVED_MARK + "\r\n";
         for (const RootName& r : ROOTS) {
-            if (!Walk(r.key, std::string(r.names[0]), WString(), error)) return false;
+            if (!Walk(r.key, r.names[0], error)) return false;
         }
+        out_ += std::string("\r\n") + END_MARK + "\r\n";
         out.swap(out_);
         return true;
     }
 
 private:
-    bool Walk(HKEY key, const std::string& rootName, const WString& path, std::string* error) {
+    // Parents before children, each key's children in creation order. The
+    // walk keeps its own stack, so a tree's depth costs memory, not stack.
+    bool Walk(HKEY root, const std::string& rootName, std::string* error) {
+        struct Level {
+            HKEY key;
+            DWORD subKeys;
+            DWORD next;
+            size_t pathUnits;  // of `path` at this level
+        };
+        WString path;
+        std::vector<Level> levels;
+        auto enter = [&](HKEY key) {
+            DWORD subKeys = 0;
+            if (!Print(key, rootName, path, &subKeys, error)) return false;
+            levels.push_back({key, subKeys, 0, path.size()});
+            return true;
+        };
+        auto closeAll = [&]() {
+            for (const Level& level : levels) {
+                if (level.key != root) RegCloseKey(level.key);
+            }
+        };
+        if (!enter(root)) return false;
+        // Creation order, whatever order enumeration is set to.
+        bool reversed = cesim::GetEnumOrder() == cesim::EnumOrder::Reversed;
+        while (!levels.empty()) {
+            Level& level = levels.back();
+            if (level.next == level.subKeys) {
+                if (level.key != root) RegCloseKey(level.key);
+                levels.pop_back();
+                if (!levels.empty()) path.resize(levels.back().pathUnits);
+                continue;
+            }
+            DWORD index = reversed ? level.subKeys - 1 - level.next : level.next;
+            ++level.next;
+            WCHAR child[256];
+            DWORD units = 256;
+            HKEY sub = nullptr;
+            if (RegEnumKeyExW(level.key, index, child, &units, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+                closeAll();
+                return Refuse(error, "cannot list the keys of " + Narrow(path));
+            }
+            if (RegOpenKeyExW(level.key, child, 0, KEY_READ, &sub) != ERROR_SUCCESS) {
+                closeAll();
+                return Refuse(error, "cannot open a key of " + Narrow(path));
+            }
+            if (cesim::IsKeyVolatile(sub)) {
+                RegCloseKey(sub);
+                continue;
+            }
+            path.resize(level.pathUnits);
+            if (!path.empty()) path += TEXT('\\');
+            path.append(child, units);
+            if (!enter(sub)) {
+                RegCloseKey(sub);
+                closeAll();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The key's section when it has values or is a leaf, and its sub-key count.
+    bool Print(HKEY key, const std::string& rootName, const WString& path, DWORD* pSubKeys, std::string* error) {
         DWORD subKeys = 0, values = 0, maxName = 0, maxData = 0;
         if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, &maxName, &maxData,
                              nullptr, nullptr) != ERROR_SUCCESS) {
             return Refuse(error, "cannot read " + Narrow(path));
         }
-        if (values || (!subKeys && !path.empty())) {
-            if (!PrintableText(path)) return Refuse(error, "key name not writable as 8-bit text: " + Narrow(path));
-            out_ += "\r\n[" + rootName + (path.empty() ? "" : "\\" + Narrow(path)) + "]\r\n";
-            std::vector<WCHAR> name(maxName + 1);
-            std::vector<BYTE> data(maxData);
-            for (DWORD i = 0; i < values; ++i) {
-                DWORD nameUnits = maxName + 1, type = 0, size = maxData;
-                if (RegEnumValueW(key, i, name.data(), &nameUnits, nullptr, &type, data.data(), &size) !=
-                    ERROR_SUCCESS) {
-                    return Refuse(error, "cannot read a value of " + Narrow(path));
-                }
-                WString valueName(name.data(), nameUnits);
-                if (!PrintableText(valueName)) {
-                    return Refuse(error, "value name not writable as 8-bit text in " + Narrow(path));
-                }
-                Line(valueName, type, std::vector<BYTE>(data.begin(), data.begin() + size));
+        *pSubKeys = subKeys;
+        if (!values && (subKeys || path.empty())) return true;
+        if (!PrintableText(path)) return Refuse(error, "key name not writable as 8-bit text: " + Narrow(path));
+        out_ += "\r\n[" + rootName + (path.empty() ? "" : "\\" + Narrow(path)) + "]\r\n";
+        std::vector<WCHAR> name(maxName + 1);
+        std::vector<BYTE> data(maxData);
+        for (DWORD i = 0; i < values; ++i) {
+            DWORD nameUnits = maxName + 1, type = 0, size = maxData;
+            if (RegEnumValueW(key, i, name.data(), &nameUnits, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {
+                return Refuse(error, "cannot read a value of " + Narrow(path));
             }
-        }
-        // Creation order, whatever order enumeration is set to.
-        bool reversed = cesim::GetEnumOrder() == cesim::EnumOrder::Reversed;
-        for (DWORD n = 0; n < subKeys; ++n) {
-            DWORD index = reversed ? subKeys - 1 - n : n;
-            WCHAR child[256];
-            DWORD units = 256;
-            if (RegEnumKeyExW(key, index, child, &units, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-                return Refuse(error, "cannot list the keys of " + Narrow(path));
+            WString valueName(name.data(), nameUnits);
+            if (!PrintableText(valueName)) {
+                return Refuse(error, "value name not writable as 8-bit text in " + Narrow(path));
             }
-            HKEY sub = nullptr;
-            if (RegOpenKeyExW(key, child, 0, KEY_READ, &sub) != ERROR_SUCCESS) {
-                return Refuse(error, "cannot open a key of " + Narrow(path));
-            }
-            bool ok = cesim::IsKeyVolatile(sub) || Walk(sub, rootName, Join(path, WString(child, units)), error);
-            RegCloseKey(sub);
-            if (!ok) return false;
+            Line(valueName, type, std::vector<BYTE>(data.begin(), data.begin() + size));
         }
         return true;
     }
@@ -500,21 +583,16 @@ private:
 }  // namespace
 
 bool ImportRegText(const std::string& text, std::string* error) {
-    std::vector<Op> ops;
+    std::vector<Section> sections;
     Parser parser;
-    if (!parser.Parse(Decode(text), ops, error)) return false;
-    return Apply(ops, error);
+    if (!parser.Parse(Decode(text), sections, error)) return false;
+    return Apply(sections, error);
 }
 
 bool ImportRegFile(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot read " + path;
-        return false;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (!ImportRegText(bytes.str(), error)) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, error)) return false;
+    if (!ImportRegText(bytes, error)) {
         if (error) *error = path + ": " + *error;
         return false;
     }
@@ -528,24 +606,7 @@ bool ExportRegText(std::string& text, std::string* error) {
 
 bool ExportRegFile(const std::string& path, std::string* error) {
     std::string text;
-    if (!ExportRegText(text, error)) return false;
-    std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            if (error) *error = "cannot write " + temporary;
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        if (error) *error = "cannot replace " + path;
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return ExportRegText(text, error) && ReplaceFile(path, text, error);
 }
 
 }  // namespace sim

@@ -15,14 +15,20 @@ namespace sim {
 
 // The whole script is checked before anything is written: on a malformed
 // line nothing changes and `error` says "line N: what".
+// A script that ends where its last line says it goes on, in a byte list
+// after a comma or inside a byte, or a saved registry without its closing
+// line, is refused as cut off.
 bool ImportRegText(const std::string& text, std::string* error);
+// Refuses a directory, a device or a pipe with the reason.
 bool ImportRegFile(const std::string& path, std::string* error);
 
 // Every non-volatile key, parents before children in enumeration order, with
-// its values in theirs. Importing the text gives back the same keys, types
+// its values in theirs, between a first and a last comment line that tell a
+// whole saved registry from a cut one. Importing the text gives back the same keys, types
 // and bytes. False when a name cannot be written in 8-bit text.
 bool ExportRegText(std::string& text, std::string* error);
-// Written to a temporary file first, so a failed save leaves the old file.
+// All or nothing, through a symbolic link to the file it names, keeping the
+// file's mode (ReplaceFile).
 bool ExportRegFile(const std::string& path, std::string* error);
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 #include "target.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -46,6 +47,33 @@ void Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
 }
 
+const DWORD PORT_COUNT = 0x10000;
+const int NAME_INDEXES = 10;  // a prefix's devices are numbered 0 to 9
+// The order the device manager hands out a prefix's indexes in.
+const int NAME_ORDER[NAME_INDEXES] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
+
+// The part of a board's window past port 0xFFFF, which the 16-bit port number
+// carries on at port 0: its ports continue the board's offsets.
+// Marks the indexes that these call names hold under the prefix.
+void MarkUsed(const std::vector<WString>& names, const WString& prefix, bool (&used)[NAME_INDEXES]) {
+    for (const WString& name : names) {
+        if (name.size() == prefix.size() + 2 && EqualNoCase(name.substr(0, prefix.size()), prefix)) {
+            used[name[prefix.size()] - TEXT('0')] = true;
+        }
+    }
+}
+
+class WindowTail : public cesim::IoDevice {
+public:
+    WindowTail(Board* board, DWORD offset) : board_(board), offset_(offset) {}
+    DWORD ReadPort(DWORD offset, int width) override { return board_->ReadPort(offset_ + offset, width); }
+    void WritePort(DWORD offset, int width, DWORD value) override { board_->WritePort(offset_ + offset, width, value); }
+
+private:
+    Board* board_;
+    DWORD offset_;
+};
+
 }  // namespace
 
 Target::Target(std::string libraryDir) : libraryDir_(std::move(libraryDir)) {
@@ -58,24 +86,52 @@ Target::Target(std::string libraryDir) : libraryDir_(std::move(libraryDir)) {
 Target::~Target() {
     for (size_t i = 0; i < slots_.size(); ++i) {
         if (IsActive(i)) Unload(i);
-        if (slots_[i].attached) cesim::DetachIoDevice(slots_[i].board.get());
+        for (cesim::IoDevice* part : slots_[i].attached) cesim::DetachIoDevice(part);
     }
 }
 
+bool Target::Attach(Slot& slot, std::string* error) {
+    const BoardConfig& c = slot.config;
+    if (!c.ioLength) return true;
+    char window[64];
+    std::snprintf(window, sizeof(window), "the I/O window %#x+%#x", c.ioBase, c.ioLength);
+    if (c.ioLength > PORT_COUNT) {
+        Fail(error, std::string(window) + " is longer than the 65536 ports there are");
+        return false;
+    }
+    const DWORD first = c.ioBase % PORT_COUNT;
+    const DWORD head = std::min(c.ioLength, PORT_COUNT - first);
+    if (head < c.ioLength) slot.parts.push_back(std::make_unique<WindowTail>(slot.board.get(), head));
+    struct Claim {
+        cesim::IoDevice* device;
+        DWORD port, count;
+    } claims[] = {{slot.board.get(), first, head},
+                  {slot.parts.empty() ? nullptr : slot.parts.back().get(), 0, c.ioLength - head}};
+    for (const Claim& claim : claims) {
+        if (!claim.device) continue;
+        if (!cesim::AttachIoDevice(claim.device, claim.port, claim.count)) {
+            for (cesim::IoDevice* part : slot.attached) cesim::DetachIoDevice(part);
+            slot.attached.clear();
+            Fail(error, std::string(window) + " overlaps another board's");
+            return false;
+        }
+        slot.attached.push_back(claim.device);
+    }
+    return true;
+}
+
 int Target::AddBoard(const BoardConfig& config, std::string* error) {
+    for (const Slot& s : slots_) {
+        if (s.config.bus == config.bus && s.config.slot == config.slot) {
+            Fail(error, "bus " + std::to_string(config.bus) + " slot " + std::to_string(config.slot) +
+                            " holds a board already");
+            return -1;
+        }
+    }
     Slot slot;
     slot.config = config;
     slot.board = std::make_unique<Board>(config.switchRegister);
-    if (config.ioLength) {
-        if (!cesim::AttachIoDevice(slot.board.get(), config.ioBase, config.ioLength)) {
-            char text[96];
-            std::snprintf(text, sizeof(text), "the I/O window %#x+%#x is taken or leaves the port space",
-                          config.ioBase, config.ioLength);
-            Fail(error, text);
-            return -1;
-        }
-        slot.attached = true;
-    }
+    if (!Attach(slot, error)) return -1;
     int instance = 1;
     for (const Slot& s : slots_) instance += EqualNoCase(s.config.dll, config.dll) ? 1 : 0;
     std::string number = std::to_string(instance);
@@ -109,21 +165,44 @@ int Target::AddBoard(const BoardConfig& config, std::string* error) {
     return static_cast<int>(slots_.size() - 1);
 }
 
-int Target::FreeNameIndex(const WString& prefix) const {
-    bool used[10] = {};
-    for (const Slot& s : slots_) {
-        if (s.activeKey.empty() || s.callName.size() != prefix.size() + 2) continue;
-        if (EqualNoCase(s.callName.substr(0, prefix.size()), prefix)) used[s.callName[prefix.size()] - TEXT('0')] = true;
-    }
-    for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0}) {
+int Target::NameIndex(const Slot& slot, const bool (&used)[NAME_INDEXES]) const {
+    std::optional<DWORD> fixed = GetDword(slot.deviceKey, TEXT("Index"));
+    if (fixed && *fixed < NAME_INDEXES) return static_cast<int>(*fixed);
+    for (int i : NAME_ORDER) {
         if (!used[i]) return i;
     }
     return -1;
 }
 
-WString Target::CreateActiveKey(size_t index) {
+std::vector<WString> Target::PlannedCallNames() const {
+    std::vector<WString> names(slots_.size());
+    for (size_t i = 0; i < slots_.size(); ++i) names[i] = slots_[i].callName;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const Slot& slot = slots_[i];
+        if (!slot.activeKey.empty()) continue;
+        bool used[NAME_INDEXES] = {};
+        MarkUsed(names, slot.config.prefix, used);
+        int index = NameIndex(slot, used);
+        if (index >= 0) names[i] = slot.config.prefix + static_cast<WCHAR>(TEXT('0') + index) + TEXT(':');
+    }
+    return names;
+}
+
+WString Target::CreateActiveKey(size_t index, std::string* error) {
     Slot& slot = slots_.at(index);
     if (!slot.activeKey.empty()) return slot.activeKey;
+    // CE names a prefix's devices with one digit: an eleventh is not loaded.
+    std::vector<WString> names;
+    for (const Slot& s : slots_) names.push_back(s.callName);
+    bool used[NAME_INDEXES] = {};
+    MarkUsed(names, slot.config.prefix, used);
+    int nameIndex = NameIndex(slot, used);
+    if (nameIndex < 0) {
+        std::string prefix = Narrow(slot.config.prefix);
+        Fail(error, "the device manager has no index left for " + prefix + " (" + prefix + "0: to " + prefix +
+                        "9: are taken), so it does not load the board");
+        return {};
+    }
     CreateKey(TEXT("Drivers"));
     CreateKey(ACTIVE_ROOT, REG_OPTION_VOLATILE);
     WString key;
@@ -133,10 +212,11 @@ WString Target::CreateActiveKey(size_t index) {
         WString candidate = Join(ACTIVE_ROOT, Widen(digits));
         if (!KeyExists(candidate)) key = candidate;
     }
-    if (key.empty()) return key;
-    std::optional<DWORD> fixed = GetDword(slot.deviceKey, TEXT("Index"));
-    int nameIndex = fixed && *fixed <= 9 ? static_cast<int>(*fixed) : FreeNameIndex(slot.config.prefix);
-    slot.callName = slot.config.prefix + static_cast<WCHAR>(TEXT('0') + (nameIndex < 0 ? 0 : nameIndex)) + TEXT(':');
+    if (key.empty()) {
+        Fail(error, "no free active key");
+        return key;
+    }
+    slot.callName = slot.config.prefix + static_cast<WCHAR>(TEXT('0') + nameIndex) + TEXT(':');
     const DWORD v = REG_OPTION_VOLATILE;
     SetString(key, TEXT("Key"), slot.deviceKey, v);
     SetString(key, TEXT("Name"), slot.callName, v);
@@ -209,10 +289,7 @@ bool Target::Activate(size_t index, std::string* error) {
         Fail(error, "the board is active already");
         return false;
     }
-    if (CreateActiveKey(index).empty()) {
-        Fail(error, "no free active key");
-        return false;
-    }
+    if (CreateActiveKey(index, error).empty()) return false;
     if (!LoadLibrary(slot, error)) {
         RemoveActiveKey(slot);
         return false;
@@ -253,6 +330,21 @@ BOOL Target::IoControl(size_t index, DWORD_PTR handle, DWORD code, BYTE* in, DWO
                        DWORD* actual) {
     const StreamEntries* e = Entries(index);
     return e && e->IOControl ? e->IOControl(handle, code, in, inLen, out, outLen, actual) : FALSE;
+}
+
+DWORD Target::Read(size_t index, DWORD_PTR handle, LPVOID buffer, DWORD count) {
+    const StreamEntries* e = Entries(index);
+    return e && e->Read ? e->Read(handle, buffer, count) : 0;
+}
+
+DWORD Target::Write(size_t index, DWORD_PTR handle, LPCVOID buffer, DWORD count) {
+    const StreamEntries* e = Entries(index);
+    return e && e->Write ? e->Write(handle, buffer, count) : 0;
+}
+
+DWORD Target::Seek(size_t index, DWORD_PTR handle, LONG amount, DWORD type) {
+    const StreamEntries* e = Entries(index);
+    return e && e->Seek ? e->Seek(handle, amount, type) : static_cast<DWORD>(-1);
 }
 
 bool Target::Unload(size_t index) {

@@ -19,8 +19,8 @@ struct BoardConfig {
     DWORD vendorId = 0x1F06;
     DWORD deviceId = 0x6406;
     DWORD subsystemId = 0;     // 0xA100 and above: the board has a board-ID switch
-    DWORD ioBase = 0xD000;
-    DWORD ioLength = 0x20;     // 0: the board has no I/O window
+    DWORD ioBase = 0xD000;     // the board answers on ports (ioBase + n) modulo 65536
+    DWORD ioLength = 0x20;     // 0: the board has no I/O window; at most 65536
     BYTE switchRegister = 0;   // what SWITCH_ID reads
     WString dll = TEXT("VQX6406S.dll");
     WString prefix = TEXT("AOC");
@@ -54,7 +54,8 @@ public:
 
     // PCI enumeration: the board joins the I/O space (when it has a window)
     // and its device key is written. Returns the board's index, or -1 with
-    // `error` when its window overlaps another's.
+    // `error` when its slot holds a board already or its window overlaps
+    // another's. A window that runs past port 0xFFFF goes on at port 0.
     int AddBoard(const BoardConfig& config = BoardConfig(), std::string* error = nullptr);
     size_t BoardCount() const { return slots_.size(); }
     Board& BoardAt(size_t index) { return *slots_.at(index).board; }
@@ -62,11 +63,12 @@ public:
     const WString& DeviceKey(size_t index) const { return slots_.at(index).deviceKey; }
 
     // Device manager. CreateActiveKey is Activate's first step, apart so a test
-    // can change the key before the driver reads it. Activate then loads the
-    // library, calls its entry routine on first load and Init with the active
-    // key's path. False with `error` when any step fails; a failed Init leaves
-    // no active key behind.
-    WString CreateActiveKey(size_t index);
+    // can change the key before the driver reads it; empty with `error` when
+    // the board's prefix has no free index (AOC0: to AOC9: all taken). Activate
+    // then loads the library, calls its entry routine on first load and Init
+    // with the active key's path. False with `error` when any step fails; a
+    // failed Init leaves no active key behind.
+    WString CreateActiveKey(size_t index, std::string* error = nullptr);
     bool Activate(size_t index, std::string* error = nullptr);
     bool IsActive(size_t index) const { return slots_.at(index).context != 0; }
     const WString& ActiveKey(size_t index) const { return slots_.at(index).activeKey; }
@@ -75,11 +77,18 @@ public:
     DWORD_PTR DeviceContext(size_t index) const { return slots_.at(index).context; }
     // The board whose active key bears this name, or -1.
     int FindByCallName(const WString& name) const;
+    // The call name each board has, or would be given if the boards not yet
+    // active were activated in order and all started; empty for a board whose
+    // prefix would have no free index left.
+    std::vector<WString> PlannedCallNames() const;
 
     DWORD_PTR Open(size_t index, DWORD access = 0, DWORD share = 0);
     BOOL Close(size_t index, DWORD_PTR handle);
     BOOL IoControl(size_t index, DWORD_PTR handle, DWORD code, BYTE* in, DWORD inLen, BYTE* out, DWORD outLen,
                    DWORD* actual);
+    DWORD Read(size_t index, DWORD_PTR handle, LPVOID buffer, DWORD count);
+    DWORD Write(size_t index, DWORD_PTR handle, LPCVOID buffer, DWORD count);
+    DWORD Seek(size_t index, DWORD_PTR handle, LONG amount, DWORD type);
     const StreamEntries* Entries(size_t index) const;
     // The driver library file the board's "Dll" value named.
     const std::string& LibraryPath(size_t index) const { return slots_.at(index).libraryPath; }
@@ -94,7 +103,10 @@ private:
     struct Slot {
         BoardConfig config;
         std::unique_ptr<Board> board;
-        bool attached = false;
+        // What the I/O space holds of the board: itself, or the two parts of
+        // a window that runs past port 0xFFFF.
+        std::vector<std::unique_ptr<cesim::IoDevice>> parts;
+        std::vector<cesim::IoDevice*> attached;
         WString deviceKey;
         WString activeKey;
         WString callName;
@@ -106,7 +118,10 @@ private:
     bool LoadLibrary(Slot& slot, std::string* error);
     void ReleaseLibrary(Slot& slot);
     void RemoveActiveKey(Slot& slot);
-    int FreeNameIndex(const WString& prefix) const;
+    bool Attach(Slot& slot, std::string* error);
+    // The index a board of this slot gets, with `used` the indexes taken; -1
+    // when none is free.
+    int NameIndex(const Slot& slot, const bool (&used)[10]) const;
 
     std::string libraryDir_;
     std::vector<Slot> slots_;

@@ -12,10 +12,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <set>
 #include <string>
 
+#include "median_reporter.h"
 #include "register_file.h"
 
 namespace {
@@ -178,64 +177,30 @@ BENCHMARK(BM_WriteChannel_Ioctl)
     ->Threads(4)
     ->UseRealTime();
 
-// Keeps each run's time per iteration and throughput for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        // With --benchmark_repetitions the median stands for the run; a busy
-        // machine then disturbs the ratios less.
-        for (const Run& run : runs) {
-            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
-            std::string name = run.run_name.str();
-            if (!median && medians_.count(name)) continue;
-            if (median) medians_.insert(name);
-            auto items = run.counters.find("items_per_second");
-            results_[name] = {run.GetAdjustedRealTime(), items == run.counters.end() ? 0.0 : double(items->second)};
-        }
-    }
-    void PrintRatios() const {
-        std::printf("\nrequest        port access   direct      ioctl     ioctl/direct\n");
-        for (const char* name : {"WriteChannel", "SetRange", "GetRange", "PortRead"}) {
-            for (int64_t delay : {kSimulated, kMicrosecond}) {
-                std::string arg = "/" + std::to_string(delay);
-                auto direct = results_.find(std::string("BM_") + name + "_Direct" + arg);
-                auto ioctl = results_.find(std::string("BM_") + name + "_Ioctl" + arg);
-                if (direct == results_.end() || ioctl == results_.end()) continue;
-                std::printf("%-14s %-12s %8.1f ns %8.1f ns   %6.3f\n", name, delay ? "1 us" : "simulated",
-                            direct->second.time, ioctl->second.time, ioctl->second.time / direct->second.time);
-            }
-        }
-        std::printf("\nfour threads, four channels: write-channel throughput against one thread\n");
+void PrintRatios(const MedianReporter& reporter) {
+    std::printf("\nrequest        port access   direct      ioctl     ioctl/direct\n");
+    for (const char* name : {"WriteChannel", "SetRange", "GetRange", "PortRead"}) {
         for (int64_t delay : {kSimulated, kMicrosecond}) {
-            std::string base = "BM_WriteChannel_Threads/" + std::to_string(delay) + "/real_time/threads:";
-            auto one = results_.find(base + "1");
-            auto four = results_.find(base + "4");
-            if (one == results_.end() || four == results_.end()) continue;
-            std::printf("%-12s %10.0f req/s with 1 thread, %10.0f req/s with 4: %5.2fx\n",
-                        delay ? "1 us" : "simulated", one->second.items, four->second.items,
-                        four->second.items / one->second.items);
+            std::string arg = "/" + std::to_string(delay);
+            const MedianReporter::Result* direct = reporter.Find(std::string("BM_") + name + "_Direct" + arg);
+            const MedianReporter::Result* ioctl = reporter.Find(std::string("BM_") + name + "_Ioctl" + arg);
+            if (!direct || !ioctl) continue;
+            std::printf("%-14s %-12s %8.1f ns %8.1f ns   %6.3f\n", name, delay ? "1 us" : "simulated", direct->time,
+                        ioctl->time, ioctl->time / direct->time);
         }
     }
-
-private:
-    struct Result {
-        double time;
-        double items;
-    };
-    std::map<std::string, Result> results_;
-    std::set<std::string> medians_;
-};
+    std::printf("\nfour threads, four channels: write-channel throughput against one thread\n");
+    for (int64_t delay : {kSimulated, kMicrosecond}) {
+        std::string base = "BM_WriteChannel_Threads/" + std::to_string(delay) + "/real_time/threads:";
+        const MedianReporter::Result* one = reporter.Find(base + "1");
+        const MedianReporter::Result* four = reporter.Find(base + "4");
+        if (!one || !four) continue;
+        double oneItems = one->Counter("items_per_second"), fourItems = four->Counter("items_per_second");
+        std::printf("%-12s %10.0f req/s with 1 thread, %10.0f req/s with 4: %5.2fx\n", delay ? "1 us" : "simulated",
+                    oneItems, fourItems, fourItems / oneItems);
+    }
+}
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWithRatios(argc, argv, PrintRatios); }

@@ -161,6 +161,51 @@ TEST_F(IoControlTest, BoardWithoutWindowTouchesNoPort) {
     ASSERT_TRUE(cesim::AttachIoDevice(&board, kBase, kWindow));  // for TearDown
 }
 
+// A window shorter than the register map is served register by register: a
+// request works when every register it reaches lies inside the window, and is
+// refused with 64 before any port access otherwise.
+TEST_F(IoControlTest, AShortWindowServesOnlyTheRegistersItHolds) {
+    struct Case {
+        DWORD window;
+        bool setRange, writeChannel3, strobe, modeFlag;
+    } cases[] = {
+        {1, false, false, false, false},  {8, false, false, false, false}, {9, true, true, false, false},
+        {10, true, true, true, false},    {15, true, true, true, false},   {16, true, true, true, true},
+        {20, true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "window " << c.window);
+        device.IoPortCount = c.window;
+        CallerRecord r{Record(0, RANGE_MODE_VOLTAGE, 5.0f, -5.0f), 0};
+        DWORD out = 0;
+        const struct {
+            bool allowed;
+            Outcome outcome;
+        } results[] = {
+            {c.setRange, Call(IOCTL_AO_SET_CHANNEL_RANGE, RequestFor(r))},
+            {c.writeChannel3, Call(IOCTL_AO_WRITE_CHANNEL, ChannelOutput{3, 0, 100})},
+            {c.strobe, Call(Handle(), IOCTL_AO_STROBE, nullptr, 0, nullptr, 0)},
+            {c.modeFlag, Call(IOCTL_AO_SET_MODE_FLAG, WORD{1})},
+        };
+        for (const auto& result : results) {
+            if (result.allowed) {
+                EXPECT_TRUE(result.outcome.result);
+            } else {
+                EXPECT_EQ(result.outcome, Failed(ERR_PORT_OUT_OF_RANGE, 64));
+            }
+        }
+        // AO_RANGE read and written by set-range and write-channel, which adds
+        // the data register; one access each for the strobe and the flag.
+        size_t accesses = (c.setRange ? 2 : 0) + (c.writeChannel3 ? 3 : 0) + (c.strobe ? 1 : 0) + (c.modeFlag ? 1 : 0);
+        std::vector<cesim::PortAccess> trace = cesim::TakeIoTrace();
+        EXPECT_EQ(trace.size(), accesses);
+        for (const cesim::PortAccess& a : trace) EXPECT_LE(a.port + a.width, kBase + c.window) << "outside the window";
+        // Requests that reach no register do not depend on the window.
+        EXPECT_TRUE(Call(IOCTL_AO_GET_CHANNEL_RANGE, RequestFor(r), &out, sizeof out).result);
+        device.LastError = 0;
+    }
+}
+
 TEST_F(IoControlTest, RangeRequestCodesDifferBetweenSetAndGet) {
     struct Case {
         DWORD ioctl;
@@ -203,6 +248,35 @@ TEST_F(IoControlTest, SetRangeWritesNoCount) {
     EXPECT_EQ(Call(IOCTL_AO_SET_CHANNEL_RANGE, RequestFor(high)),
               (Outcome{FALSE, kUntouchedError, kUntouchedCount, 64}));
     EXPECT_EQ(std::memcmp(board.bytes, registers, kWindow), 0);
+}
+
+// The channel is judged before the pair: channel 4 stores nothing, so neither
+// an odd pair nor a board without a window turns its silent FALSE into a
+// reported refusal.
+TEST_F(IoControlTest, AChannelAboveThreeFailsSilentlyWhateverItsRange) {
+    struct Case {
+        WORD channel, mode;
+        float maximum, minimum;
+        DWORD window;
+    } cases[] = {
+        {4, RANGE_MODE_VOLTAGE, 10.0f, -5.0f, kWindow},
+        {4, RANGE_MODE_VOLTAGE, std::numeric_limits<float>::quiet_NaN(), 0.0f, kWindow},
+        {0xFFFF, RANGE_MODE_VOLTAGE, 1.0f, 2.0f, kWindow},
+        {4, RANGE_MODE_VOLTAGE, 10.0f, -5.0f, 0},
+        {7, RANGE_MODE_CURRENT, 20.0f, 4.0f, 0},
+    };
+    BYTE registers[kWindow];
+    std::memcpy(registers, board.bytes, kWindow);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "channel " << c.channel << " window " << c.window);
+        device.IoPortCount = c.window;
+        device.LastError = ERR_PORT_OUT_OF_RANGE;
+        CallerRecord r{Record(c.channel, c.mode, c.maximum, c.minimum), 0};
+        EXPECT_EQ(Call(IOCTL_AO_SET_CHANNEL_RANGE, RequestFor(r)),
+                  (Outcome{FALSE, kUntouchedError, kUntouchedCount, ERR_PORT_OUT_OF_RANGE}));
+    }
+    EXPECT_EQ(std::memcmp(board.bytes, registers, kWindow), 0);
+    EXPECT_TRUE(cesim::TakeIoTrace().empty());
 }
 
 TEST_F(IoControlTest, SetThenGetReadsTheSettingBack) {

@@ -152,6 +152,74 @@ TEST_F(RegistryTest, SubKeysEnumerateInTheSelectedOrder) {
     RegCloseKey(key);
 }
 
+// Deletions leave the survivors in creation order, each still found by name
+// in any case; a name deleted and made again comes last.
+TEST_F(RegistryTest, DeletionsKeepTheOthersInOrderAndFindable) {
+    HKEY key = Create(TEXT("T"));
+    DWORD v = 1;
+    for (const WCHAR* name : {TEXT("A"), TEXT("B"), TEXT("C"), TEXT("D"), TEXT("E")}) {
+        RegCloseKey(Create((WString(TEXT("T\\")) + name).c_str()));
+        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4);
+    }
+    for (const WCHAR* name : {TEXT("b"), TEXT("D")}) {
+        EXPECT_EQ(RegDeleteKeyW(key, name), ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteValueW(key, name), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(SubKeys(key), (std::vector<WString>{TEXT("A"), TEXT("C"), TEXT("E")}));
+    HKEY found = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(key, TEXT("e"), 0, 0, &found), ERROR_SUCCESS) << "found after the holes closed";
+    RegCloseKey(found);
+    EXPECT_EQ(RegDeleteKeyW(key, TEXT("A")), ERROR_SUCCESS);
+    RegCloseKey(Create(TEXT("T\\B")));
+    EXPECT_EQ(SubKeys(key), (std::vector<WString>{TEXT("C"), TEXT("E"), TEXT("B")}));
+    RegSetValueExW(key, TEXT("B"), 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4);
+    std::vector<WString> values;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[8];
+        DWORD n = 8;
+        if (RegEnumValueW(key, i, name, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        values.emplace_back(name, n);
+    }
+    EXPECT_EQ(values, (std::vector<WString>{TEXT("A"), TEXT("C"), TEXT("E"), TEXT("B")}));
+    DWORD subKeys = 0, count = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                     nullptr);
+    EXPECT_EQ(subKeys, 3u);
+    EXPECT_EQ(count, 4u);
+    RegCloseKey(key);
+}
+
+// A tree far deeper than any stack could follow key by key: built through a
+// chain of handles, walked, deleted with handles still open inside it, and
+// reset.
+TEST_F(RegistryTest, DepthIsBoundedByMemoryNotByTheStack) {
+    const int depth = 100000;
+    std::vector<HKEY> chain;
+    HKEY key = HKEY_LOCAL_MACHINE;
+    for (int level = 0; level < depth; ++level) {
+        HKEY next = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(key, TEXT("k"), 0, nullptr, 0, 0, nullptr, &next, nullptr), ERROR_SUCCESS);
+        chain.push_back(next);
+        key = next;
+    }
+    for (size_t i = 0; i + 1 < chain.size(); ++i) RegCloseKey(chain[i]);
+    WString seen;
+    cesim::SetRegistryObserver([&](const cesim::RegistryEvent& e) { seen = e.key; });
+    DWORD size = 0;
+    RegQueryValueExW(chain.back(), TEXT("X"), nullptr, nullptr, nullptr, &size);
+    cesim::SetRegistryObserver(nullptr);
+    EXPECT_EQ(seen.size(), 2u * depth - 1) << "the deepest handle's path names every level";
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("k")), ERROR_SUCCESS);
+    DWORD v = 1;
+    EXPECT_EQ(RegSetValueExW(chain.back(), TEXT("X"), 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(chain.back()), ERROR_SUCCESS);
+
+    WString path = TEXT("k");
+    for (int level = 1; level < depth; ++level) path += TEXT("\\k");
+    RegCloseKey(Create(path.c_str()));
+    cesim::ResetRegistry();  // takes the whole tree with it
+}
+
 TEST_F(RegistryTest, EnumerationNeedsRoomForTheTerminator) {
     Make(TEXT("T\\Device000"));  // nine units
     HKEY key = nullptr;

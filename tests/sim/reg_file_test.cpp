@@ -1,5 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#if !defined(_WIN32)
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "reg_file.h"
 #include "registry_util.h"
 
@@ -106,6 +116,145 @@ TEST_F(RegFileTest, MalformedScriptsChangeNothingAndNameTheLine) {
     EXPECT_FALSE(sim::ImportRegText("REGEDIT4\n\"V\"=dword:1\n", &error));
     EXPECT_EQ(error, "line 2: a value outside a section (or in a deleted one)");
 }
+
+// Each script is cut where a file can end unnoticed by the syntax alone.
+TEST_F(RegFileTest, CutOffScriptsAreRefusedWithTheirLine) {
+    std::string saved, error;
+    sim::SetDword(TEXT("Drivers\\A"), TEXT("X"), 1);
+    sim::SetValue(TEXT("Drivers\\B"), TEXT("Y"), REG_BINARY, std::string(100, 'y').data(), 100);
+    ASSERT_TRUE(sim::ExportRegText(saved, &error));
+    const size_t lastSection = saved.rfind("\r\n[");
+    struct Case {
+        std::string script;
+        int line;  // 0: accepted
+    } cases[] = {
+        {"[HKLM\\K]\r\n\"V\"=hex:01,02,", 2},
+        {"[HKLM\\K]\r\n\"V\"=hex:01,02,\\\r\n", 2},
+        {"[HKLM\\K]\r\n\"V\"=hex:01,02,\\\r\n   \r\n", 2},
+        {"[HKLM\\K]\r\n\"V\"=hex:01,02,\\\r\n  03,0", 2},
+        {"[HKLM\\K]\r\n\"V\"=hex:01,\r\n\"W\"=dword:1\r\n", 2},
+        {saved.substr(0, lastSection + 2), static_cast<int>(std::count(saved.begin(), saved.begin() + lastSection + 2, '\n')) + 1},
+        {saved.substr(0, saved.size() - 5), static_cast<int>(std::count(saved.begin(), saved.end(), '\n'))},
+        {saved, 0},
+        {"[HKLM\\K]\r\n\"V\"=hex:01,2\r\n", 0},          // one digit, then the line's end
+        {"[HKLM\\K]\r\n\"V\"=dword:5", 0},                // as the configuration library leaves a script
+        {"[HKLM\\K]\r\n\"V\"=hex:01,\\\r\n  02\r\n", 0},
+    };
+    for (const Case& c : cases) {
+        cesim::ResetRegistry();
+        bool ok = sim::ImportRegText(c.script, &error);
+        EXPECT_EQ(ok, c.line == 0) << c.script;
+        if (c.line == 0) continue;
+        EXPECT_EQ(error.rfind("line " + std::to_string(c.line) + ": ", 0), 0u) << error;
+        EXPECT_NE(error.find("cut off"), std::string::npos) << error;
+        EXPECT_TRUE(sim::SubKeyNames(TEXT("")).empty()) << "nothing of a cut script is applied";
+    }
+}
+
+// Export is a walk of its own, and import creates each section once.
+TEST_F(RegFileTest, ATreeDeeperThanTheStackGoesOutAndComesBack) {
+    WString path = TEXT("k");
+    for (int level = 1; level < 100000; ++level) path += TEXT("\\k");
+    sim::SetDword(path, TEXT("Deepest"), 7);
+    std::string text, error;
+    ASSERT_TRUE(sim::ExportRegText(text, &error)) << error;
+    cesim::ResetRegistry();
+    ASSERT_TRUE(sim::ImportRegText(text, &error)) << error;
+    EXPECT_EQ(sim::GetDword(path, TEXT("Deepest")), 7u);
+}
+
+#if !defined(_WIN32)
+class RegFileOnDiskTest : public RegFileTest {
+protected:
+    void SetUp() override {
+        RegFileTest::SetUp();
+        dir_ = std::filesystem::temp_directory_path() / ("reg-file-test-" + std::to_string(getpid()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        sim::SetDword(TEXT("Drivers\\A"), TEXT("X"), 1);
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(dir_);
+        RegFileTest::TearDown();
+    }
+    std::string Path(const char* name) const { return (dir_ / name).string(); }
+    size_t Entries() const {
+        return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir_), {}));
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::filesystem::path dir_;
+};
+
+TEST_F(RegFileOnDiskTest, SavingKeepsTheLinkAndTheModeAndLeavesNothingElse) {
+    std::string real = Path("real.reg"), link = Path("link.reg"), error;
+    std::ofstream(real) << "old";
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    std::filesystem::create_symlink("real.reg", link);
+    ASSERT_TRUE(sim::ExportRegFile(link, &error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(Read(real).find("[HKEY_LOCAL_MACHINE\\Drivers\\A]"), std::string::npos);
+    struct stat st;
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Entries(), 2u);
+
+    // A link to a file not there yet makes the file it names.
+    std::filesystem::create_symlink("later.reg", Path("dangling.reg"));
+    ASSERT_TRUE(sim::ExportRegFile(Path("dangling.reg"), &error)) << error;
+    EXPECT_TRUE(std::filesystem::is_regular_file(Path("later.reg")));
+}
+
+TEST_F(RegFileOnDiskTest, AFailedSaveSaysWhyAndLeavesTheOldFile) {
+    std::string kept = Path("kept.reg"), error;
+    std::ofstream(kept) << "old";
+    std::filesystem::create_directory(Path("folder.reg"));
+    struct Case {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {Path("missing/target.reg"), "No such file or directory"},
+        {Path("folder.reg"), "is a directory"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(sim::ExportRegFile(c.path, &error)) << c.path;
+        EXPECT_EQ(error, "cannot save " + c.path + ": " + c.reason);
+    }
+    // A write that fails halfway: the file size limit stands in for a full disk.
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    rlimit small = limit;
+    small.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool saved = sim::ExportRegFile(kept, &error);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error, "cannot save " + kept + ": File too large");
+    EXPECT_EQ(Read(kept), "old");
+    EXPECT_EQ(Entries(), 2u) << "no temporary file is left";
+}
+
+TEST_F(RegFileOnDiskTest, OnlyFilesAreRead) {
+    std::string fifo = Path("fifo.reg"), error;
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {dir_.string(), "is a directory"},
+        {fifo, "is not a regular file"},
+        {Path("absent.reg"), "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(sim::ImportRegFile(c.path, &error));
+        EXPECT_EQ(error, "cannot read " + c.path + ": " + c.reason);
+    }
+}
+#endif
 
 TEST_F(RegFileTest, ExportThenImportGivesBackTheSameTypesAndBytes) {
     struct Value {

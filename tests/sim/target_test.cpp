@@ -118,6 +118,56 @@ TEST_F(TargetTest, BoardsShareOneLoadedLibraryAndTheirOwnNames) {
     EXPECT_EQ(T().CallName(2), TEXT("AOC1:")) << "the freed index is taken again";
 }
 
+// CE gives a prefix's devices one digit each: AOC1: to AOC9:, then AOC0:.
+TEST_F(TargetTest, AnEleventhBoardOfAPrefixIsNotLoaded) {
+    const WCHAR* expected[] = {TEXT("AOC1:"), TEXT("AOC2:"), TEXT("AOC3:"), TEXT("AOC4:"), TEXT("AOC5:"), TEXT("AOC6:"),
+                               TEXT("AOC7:"), TEXT("AOC8:"), TEXT("AOC9:"), TEXT("AOC0:"), TEXT("")};
+    for (DWORD n = 0; n < 11; ++n) {
+        sim::BoardConfig config;
+        config.slot = n + 1;
+        config.ioBase = 0xD000 + 0x100 * n;
+        ASSERT_EQ(T().AddBoard(config), static_cast<int>(n));
+    }
+    EXPECT_EQ(T().PlannedCallNames(), std::vector<WString>(std::begin(expected), std::end(expected)));
+    for (size_t n = 0; n < 10; ++n) ASSERT_TRUE(T().Activate(n)) << n;
+    std::string error;
+    EXPECT_FALSE(T().Activate(10, &error));
+    EXPECT_EQ(error, "the device manager has no index left for AOC (AOC0: to AOC9: are taken), so it does not load "
+                     "the board");
+    EXPECT_TRUE(sim::KeyExists(TEXT("Drivers\\Active\\10")));
+    EXPECT_FALSE(sim::KeyExists(TEXT("Drivers\\Active\\11"))) << "no active key for the refused board";
+    for (size_t n = 0; n < 10; ++n) EXPECT_EQ(T().CallName(n), expected[n]);
+    T().Unload(3);
+    EXPECT_EQ(T().PlannedCallNames()[3], TEXT("AOC4:")) << "boards are planned in order";
+    EXPECT_EQ(T().PlannedCallNames()[10], TEXT(""));
+    ASSERT_TRUE(T().Activate(10));
+    EXPECT_EQ(T().CallName(10), TEXT("AOC4:"));
+}
+
+TEST_F(TargetTest, ASlotHoldsOneBoardAndAWindowPastTheLastPortWraps) {
+    sim::BoardConfig config;
+    config.slot = 3;
+    config.ioBase = 0xFFF0;
+    config.switchRegister = 0x3B;
+    ASSERT_EQ(T().AddBoard(config), 0);
+    std::string error;
+    config.ioBase = 0xD000;
+    EXPECT_EQ(T().AddBoard(config, &error), -1);
+    EXPECT_EQ(error, "bus 0 slot 3 holds a board already");
+    config.bus = 1;
+    config.ioBase = 0x0008;
+    EXPECT_EQ(T().AddBoard(config, &error), -1) << "ports 0 to 0xf belong to the first board";
+    EXPECT_EQ(error, "the I/O window 0x8+0x20 overlaps another board's");
+    config.ioBase = 0x10010;  // the port number keeps 16 bits of it
+    ASSERT_EQ(T().AddBoard(config, &error), 1) << error;
+
+    EXPECT_EQ(__inbyte(0x0004), 0x3B) << "the first board's switch register, 20 ports on from 0xfff0";
+    __outword(0xFFF8, 0x1234);
+    EXPECT_EQ(T().BoardAt(0).Range(), 0x34);
+    __outbyte(0x0010 + 9, 0);
+    EXPECT_EQ(T().BoardAt(1).StrobeCount(), 1u);
+}
+
 TEST_F(TargetTest, ActivationFailuresAreReportedAndLeaveNoActiveKey) {
     struct Case {
         const char* what;

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "board_list.h"
+#include "echo.h"
 #include "options.h"
 
 namespace {
@@ -65,7 +66,8 @@ TEST(ToolTest, BoardListsParseWithRangesChecked) {
         bool ok;
     } cases[] = {
         {"", true},           {"slot=3", true},        {"bus=1,slot=0x1f,subsys=0xa100,io=0xe000,len=32,switch=15", true},
-        {"switch=16", false}, {"slot=32", false},      {"io=0x10000", false}, {"io=0xfff0,len=0x20", false},
+        {"switch=0x3b", true}, {"switch=256", false},  {"io=0x1d000", true},  {"io=0xfff0,len=0x20", true},
+        {"len=0x10000", true}, {"len=0x10001", false}, {"io=0x100000000", false}, {"slot=32", false},
         {"slot", false},      {"slot=", false},        {"slot=-1", false},     {"slot=3,slot=4", false},
         {"slot=3,", false},   {"colour=red", false},   {"len=0", true},        {"slot=9z", false},
     };
@@ -131,6 +133,52 @@ TEST_F(ToolRunTest, TwoRunsOnOneRegistryShowARestart) {
     EXPECT_EQ(second.out.find("Active"), std::string::npos);
 }
 
+// Each board's lines tell what its own start-up did, whatever later boards
+// wrote to keys it shares with them.
+TEST_F(ToolRunTest, EachBoardsStartUpLinesAreItsOwn) {
+    // Every device number is taken, so both boards fall back to Device000.
+    std::string full = Path("full.reg");
+    {
+        std::ofstream script(full);
+        for (int n = 0; n < 255; ++n) {
+            char line[96];
+            std::snprintf(line, sizeof line, "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\RIRODA\\Device%03d]\n", n);
+            script << line;
+        }
+    }
+    // A device entry that names slot 3, under a name whose number has no device key.
+    std::string entry = Path("entry.reg");
+    std::ofstream(entry) << "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\VQX6406S\\Device5]\n"
+                            "\"BoardID\"=dword:6b\n\"SlotNumber\"=dword:3\n\"BusNumber\"=dword:0\n\"SwitchID\"=dword:0\n";
+    std::string boards;
+    for (int slot = 1; slot <= 11; ++slot) boards += " --board slot=" + std::to_string(slot);
+    struct Case {
+        std::string args;
+        int status;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"--import " + Quote(full) + " --board slot=3,switch=1 --board slot=4,switch=2",
+         0,
+         {"AOC1:  device 0  SwitchID 1  \"PCI-6406 SwitchID=1 I/O=d000H\"",
+          "AOC2:  device 0  SwitchID 2  \"PCI-6406 SwitchID=2 I/O=d100H\""}},
+        {"--import " + Quote(AOC_EXAMPLE_SCRIPT) + " --import " + Quote(entry) + " --board slot=3",
+         0,
+         {"AOC1:  device 5  SwitchID 0",
+          "    settings not loaded: a device entry matched the board, but its device key Device005 does not open",
+          "    AO0  0..0 V  InitialCode 0"}},
+        {"--board slot=3", 0, {"    settings not loaded: there is no readable template root key"}},
+        {boards,
+         1,
+         {"AOC0:  device 9", "board 11 (bus 0 slot 11, I/O 0xda00+0x20, subsystem 0x0): not started: the device "
+                             "manager has no index left for AOC (AOC0: to AOC9: are taken)"}},
+    };
+    for (const Case& c : cases) {
+        Outcome run = Sim(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
+        for (const std::string& line : c.lines) EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin\n" << run.out;
+    }
+}
+
 TEST_F(ToolRunTest, BadInputGetsOneLineAndANonZeroExit) {
     std::string bad = Path("bad.reg");
     std::ofstream(bad) << "[HKLM\\K]\n\"V\"=dword:xyz\n";
@@ -142,23 +190,59 @@ TEST_F(ToolRunTest, BadInputGetsOneLineAndANonZeroExit) {
         std::string message;
     } cases[] = {
         {"--frobnicate", 2, "aoc-sim: unknown argument '--frobnicate' (see --help)\n"},
-        {"--board switch=99", 2, "aoc-sim: --board 'switch=99': switch needs a number from 0 to 15\n"},
-        {"--import " + Quote(Path("missing.reg")), 1, "aoc-sim: cannot read " + Path("missing.reg") + "\n"},
+        {"--board switch=299", 2, "aoc-sim: --board 'switch=299': switch needs a number from 0 to 255\n"},
+        {"--import " + Quote(Path("missing.reg")), 1,
+         "aoc-sim: cannot read " + Path("missing.reg") + ": No such file or directory\n"},
         {"--import " + Quote(bad), 1, "aoc-sim: " + bad + ": line 2: a dword needs one to eight hexadecimal digits\n"},
         {"--registry " + Quote(kept), 1, "aoc-sim: " + kept + ": line 3: an unknown value form"},
-        {"--registry " + Quote(dir_.string()), 1, "aoc-sim: " + dir_.string() + " is a directory\n"},
+        {"--registry " + Quote(dir_.string()), 1, "aoc-sim: cannot read " + dir_.string() + ": is a directory\n"},
         {"--board io=0xd000 --board io=0xd010", 1, "aoc-sim: board 2: the I/O window"},
+        {"--board slot=3 --board slot=3", 1, "aoc-sim: board 2: bus 0 slot 3 holds a board already\n"},
+        {"--import " + Quote(dir_.string()), 1, "aoc-sim: cannot read " + dir_.string() + ": is a directory\n"},
+        {"--requests " + Quote(dir_.string()), 2, "aoc-sim: cannot read " + dir_.string() + ": is a directory\n"},
+        {"--requests /dev/null --board slot=3", 2, "aoc-sim: cannot read /dev/null: is not a regular file\n"},
+        {"--board slot=3 --on AOC1: --request 'write-channel 0 " + std::string(100000, '7') + "'", 2,
+         "aoc-sim: --request 1 'write-channel 0 77777777777777777777777777777777... (100016 characters)': "
+         "write-channel: '77777777777777777777777777777777... (100000 characters)' is not a value\n"},
+        {"--board slot=" + std::string(100000, '3'), 2,
+         "aoc-sim: --board 'slot=" + std::string(43, '3') + "... (100005 characters)': slot needs a number from 0 to 31\n"},
     };
     for (const Case& c : cases) {
         Outcome run = Sim(c.args);
-        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
-        EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << c.args << "\n" << run.out;
-        EXPECT_LE(std::count(run.out.begin(), run.out.end(), '\n'), 1) << c.args;
+        EXPECT_EQ(run.status, c.status) << Echo(c.args) << "\n" << run.out;
+        EXPECT_EQ(run.out.rfind(c.message, 0), 0u) << Echo(c.args) << "\n" << run.out;
+        if (c.status) {
+            EXPECT_LE(std::count(run.out.begin(), run.out.end(), '\n'), 1) << Echo(c.args);
+        }
     }
     std::ifstream in(kept);
     std::string first;
     std::getline(in, first);
     EXPECT_EQ(first, "REGEDIT4") << "a registry that could not be read is not overwritten";
+}
+
+// A request for a board that will not be there stops the run before any
+// board starts, and the registry file keeps what it held.
+TEST_F(ToolRunTest, ABadRequestFileStopsTheRunBeforeAnyBoardStarts) {
+    std::string registry = Path("target.reg");
+    std::ofstream(registry) << "REGEDIT4\r\n";
+    std::string requests = Path("requests.txt");
+    std::ofstream(requests) << "AOC1: open\nAOC2: open\n";
+    Outcome run = Sim("--registry " + Quote(registry) + " --board slot=3 --requests " + Quote(requests));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "aoc-sim: " + requests + ":2: no board will be called AOC2: (the boards are AOC1:)\n");
+    std::ifstream in(registry);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "REGEDIT4\r\n");
+}
+
+TEST_F(ToolRunTest, AFailedSaveSaysWhy) {
+    std::string registry = Path("missing/target.reg");
+    Outcome run = Sim("--registry " + Quote(registry) + " --board slot=3");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("AOC1:  device 0"), std::string::npos) << "the board ran";
+    EXPECT_NE(run.out.find("aoc-sim: cannot save " + registry + ": No such file or directory\n"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 0) << "nothing left behind";
 }
 
 TEST_F(ToolRunTest, HelpDescribesEveryOption) {

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+
+#include "echo.h"
 
 namespace {
 
@@ -12,18 +15,22 @@ const DWORD DEFAULT_SWITCH_SUBSYSTEM = 0xA100;
 const DWORD PORT_SPACE = 0x10000;
 const DWORD MAX_SLOT = 31;
 
-bool Number(const std::string& text, unsigned long max, DWORD& out) {
+bool Number(const std::string& text, unsigned long long max, DWORD& out) {
     if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
     errno = 0;
     char* end = nullptr;
-    unsigned long v = std::strtoul(text.c_str(), &end, 0);
+    unsigned long long v = std::strtoull(text.c_str(), &end, 0);
     if (errno || *end || v > max) return false;
     out = static_cast<DWORD>(v);
     return true;
 }
 
+// Windows on the 16-bit port numbers, where one that runs past 0xFFFF goes
+// on at port 0.
 bool Overlaps(const sim::BoardConfig& a, DWORD base, DWORD length) {
-    return a.ioLength && length && base < a.ioBase + a.ioLength && a.ioBase < base + length;
+    if (!a.ioLength || !length) return false;
+    DWORD fromA = (base - a.ioBase) % PORT_SPACE, fromB = (a.ioBase - base) % PORT_SPACE;
+    return fromA < a.ioLength || fromB < length;
 }
 
 }  // namespace
@@ -31,7 +38,7 @@ bool Overlaps(const sim::BoardConfig& a, DWORD base, DWORD length) {
 bool ParseBoardList(const std::string& text, BoardList& board, std::string* error) {
     struct Key {
         const char* name;
-        unsigned long max;
+        unsigned long long max;
         DWORD* field;
         bool* given;
     };
@@ -41,10 +48,11 @@ bool ParseBoardList(const std::string& text, BoardList& board, std::string* erro
         {"bus", 255, &board.config.bus, &hasBus},
         {"slot", MAX_SLOT, &board.config.slot, &board.hasSlot},
         {"subsys", 0xFFFF, &board.config.subsystemId, &board.hasSubsystem},
-        {"io", 0xFFFF, &board.config.ioBase, &board.hasIo},
+        {"io", 0xFFFFFFFF, &board.config.ioBase, &board.hasIo},
         {"len", PORT_SPACE, &board.config.ioLength, &hasLen},
-        {"switch", 15, &switchValue, &board.hasSwitch},
+        {"switch", 0xFF, &switchValue, &board.hasSwitch},
     };
+    const std::string quoted = "--board '" + Echo(text) + "': ";
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(',', start);
@@ -52,7 +60,7 @@ bool ParseBoardList(const std::string& text, BoardList& board, std::string* erro
         start = end == std::string::npos ? text.size() + 1 : end + 1;
         if (pair.empty()) {
             if (text.empty()) break;
-            *error = "--board '" + text + "': an empty item";
+            *error = quoted + "an empty item";
             return false;
         }
         size_t eq = pair.find('=');
@@ -62,22 +70,20 @@ bool ParseBoardList(const std::string& text, BoardList& board, std::string* erro
             if (name == k.name) key = &k;
         }
         if (!key) {
-            *error = "--board '" + text + "': unknown key '" + name + "' (bus, slot, subsys, io, len, switch)";
+            *error = quoted + "unknown key '" + Echo(name, 16) + "' (bus, slot, subsys, io, len, switch)";
             return false;
         }
         if (*key->given) {
-            *error = "--board '" + text + "': '" + name + "' is given twice";
+            *error = quoted + "'" + name + "' is given twice";
             return false;
         }
         if (eq == std::string::npos || !Number(pair.substr(eq + 1), key->max, *key->field)) {
-            *error = "--board '" + text + "': " + name + " needs a number from 0 to " + std::to_string(key->max);
+            char max[16];
+            std::snprintf(max, sizeof max, key->max > 0xFFFF ? "%#llx" : "%llu", key->max);
+            *error = quoted + name + " needs a number from 0 to " + max;
             return false;
         }
         *key->given = true;
-    }
-    if (board.config.ioLength && board.config.ioBase + board.config.ioLength > PORT_SPACE) {
-        *error = "--board '" + text + "': the I/O window runs past port 0xffff";
-        return false;
     }
     board.config.switchRegister = static_cast<BYTE>(switchValue);
     return true;

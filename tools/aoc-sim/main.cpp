@@ -1,12 +1,14 @@
 // aoc-sim: starts boards on the simulated target and reports what their
 // drivers made of them.
 #include <cstdio>
-#include <fstream>
 #include <iostream>
+#include <sstream>
 
+#include "echo.h"
 #include "options.h"
 #include "requests.h"
 #include "session.h"
+#include "text_file.h"
 
 namespace {
 
@@ -26,7 +28,7 @@ bool ParseRequests(const Options& options, std::vector<Request>* requests, std::
             Request r;
             std::string where = "--request " + std::to_string(++argument);
             if (!ParseRequest(source.text, options.requestBoard, &r, error)) {
-                *error = where + " '" + source.text + "': " + *error;
+                *error = where + " '" + Echo(source.text) + "': " + *error;
                 return false;
             }
             r.where = where;
@@ -37,11 +39,9 @@ bool ParseRequests(const Options& options, std::vector<Request>* requests, std::
             if (!ParseRequestLines(std::cin, "standard input", options.requestBoard, requests, error)) return false;
             continue;
         }
-        std::ifstream file(source.text);
-        if (!file) {
-            *error = "cannot read " + source.text;
-            return false;
-        }
+        std::string text;
+        if (!sim::ReadWholeFile(source.text, text, error)) return false;
+        std::istringstream file(text);
         if (!ParseRequestLines(file, source.text, options.requestBoard, requests, error)) return false;
     }
     return true;
@@ -73,18 +73,27 @@ int main(int argc, char** argv) {
         if (!session.Import(script, &error)) return Fail(error, FAILED);
     }
     if (!session.AddBoards(boards, &error)) return Fail(error, FAILED);
+    // A request for a board that will not be there is bad input: refused
+    // before any board starts, and the registry file stays as it was.
+    std::vector<std::string> names;
+    for (const sim::WString& name : session.Target().PlannedCallNames()) names.push_back(sim::Narrow(name));
+    if (!CheckRequestBoards(requests, names, &error)) return Fail(error, BAD_ARGUMENTS);
+
     bool started = session.StartBoards();
     session.PrintBoards(std::cout);
     if (!requests.empty()) {
         RequestRunner runner(session);
-        if (!runner.Resolve(requests, &error)) {
-            session.Shutdown();
-            return Fail(error, BAD_ARGUMENTS);
+        if (runner.Resolve(requests, &error)) {
+            std::cout << "\n";
+            runner.Run(requests, std::cout);
+            std::cout << "\n";
+            runner.PrintOutputs(std::cout);
+        } else {
+            // A board that did not start: what did start is still saved.
+            std::cout.flush();
+            std::fprintf(stderr, "aoc-sim: %s; no request was sent\n", error.c_str());
+            started = false;
         }
-        std::cout << "\n";
-        runner.Run(requests, std::cout);
-        std::cout << "\n";
-        runner.PrintOutputs(std::cout);
     }
     std::cout.flush();
 

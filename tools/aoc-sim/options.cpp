@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "echo.h"
 #include "requests.h"
 
 namespace {
@@ -40,7 +41,9 @@ const OptionRow ROWS[] = {
      }},
     {"--board", "LIST",
      "one board as key=value pairs separated by commas (repeatable): bus, slot, subsys (PCI subsystem ID), "
-     "io (I/O base), len (I/O length, 0 for none), switch (board-ID switch 0..15)",
+     "io (I/O base, 32 bits; the board answers on ports io+n modulo 65536, so a window may run past 0xffff "
+     "and wrap), len (I/O length up to 0x10000, 0 for none), switch (the byte SWITCH_ID reads, 0..255: its "
+     "low four bits are the board-ID switch)",
      [](Options& o, const std::string& v, std::string*) {
          o.boards.push_back(v);
          return true;
@@ -55,8 +58,8 @@ const OptionRow ROWS[] = {
          return true;
      }},
     {"--requests", "FILE",
-     "requests one per line from FILE, or from standard input for -; blank lines and lines starting with # "
-     "are skipped (repeatable)",
+     "requests one per line from FILE, or from standard input for -; blank lines are skipped and # starts a "
+     "comment (repeatable)",
      [](Options& o, const std::string& v, std::string* e) {
          if (v.empty()) {
              *e = "--requests needs a file name";
@@ -84,7 +87,7 @@ bool ParseArguments(int argc, const char* const* argv, Options& options, std::st
             if (arg == r.name) row = &r;
         }
         if (!row) {
-            *error = "unknown argument '" + std::string(argv[i]) + "' (see --help)";
+            *error = "unknown argument '" + Echo(argv[i]) + "' (see --help)";
             return false;
         }
         if (row->value && !inlineValue) {
@@ -129,13 +132,14 @@ std::string UsageText() {
         "               [--on NAME] [--request TEXT | --requests FILE]...\n"
         "\n"
         "Starts PCI-6406 boards on a simulated Windows CE target: the PCI bus lists\n"
-        "each board, the device manager loads the VQX6406S driver for it, and the\n"
-        "driver configures it from the registry. For every board it prints the call\n"
-        "name, device number, SwitchID, display name and the four channel settings,\n"
-        "and where the settings came from. Then it sends the requests in order, each\n"
-        "printed with its result, thread error, count, LastError and what it read,\n"
-        "and ends with each board's registers and the output every channel drives.\n"
-        "A malformed request is reported with its place, and then nothing runs.\n"
+        "each board, the device manager loads the VQX6406S driver for it (at most ten\n"
+        "boards, AOC1: to AOC9: and AOC0:; an eleventh is not loaded), and the driver\n"
+        "configures it from the registry. For every board it prints the call name,\n"
+        "device number, SwitchID, display name and the four channel settings its\n"
+        "start-up gave it, and where the settings came from. Then it sends the\n"
+        "requests in order and ends with each board's registers and the output every\n"
+        "channel drives. A malformed request, or one for a board that will not be\n"
+        "there, is reported with its place, and then no board starts.\n"
         "\n"
         "options:\n";
     for (const OptionRow& r : ROWS) {
@@ -148,13 +152,45 @@ std::string UsageText() {
         "from 0xd000, len=0x20, switch=0, subsys=0xa100 when a switch is given, else 0.\n"
         "Numbers are decimal or 0x hexadecimal.\n"
         "\n"
-        "requests, each optionally after a call name (AOC2: strobe):\n" +
+        "requests, each optionally after a call name (AOC2: strobe); # starts a comment:\n" +
         RequestUsageText() +
         "\n"
-        "example:\n"
+        "Numbers take 32 bits, decimal or 0x hexadecimal, and go into their record\n"
+        "field as a C assignment would: a 16-bit field keeps the low 16 bits. BYTES\n"
+        "are hexadecimal bytes separated by commas (08,00,00,00). read, write and seek\n"
+        "call AOC_Read, AOC_Write and AOC_Seek; close without an open closes the\n"
+        "board's device context when given handle=board.\n"
+        "Options, as key=value anywhere after the request word:\n"
+        "  handle=board|null   any request: the board's device context, or a null\n"
+        "                      handle; by default the handle its last open returned\n"
+        "                      (null before the first open), for open the context\n"
+        "  code=N reserved=N length=N address=N|unmapped\n"
+        "                      set-range and get-range: the RangeRequest's request\n"
+        "                      code (0x2004) and record length (16), the record's\n"
+        "                      reserved field (0), and where the record is said to\n"
+        "                      lie (unmapped: where the caller has no memory)\n"
+        "  in=BYTES|none inlen=N out=N|none outlen=N count=none\n"
+        "                      ioctl: the input bytes (in= for an empty buffer) and\n"
+        "                      an output buffer of N bytes (both none unless\n"
+        "                      given), the lengths declared for them (their sizes\n"
+        "                      unless given; past a buffer's end the caller's\n"
+        "                      memory holds 0xcc), no count pointer\n"
+        "CODE is a number or a name such as IOCTL_AO_GET_CHANNEL_RANGE.\n"
+        "\n"
+        "Each request prints its result; the thread error, which is set to 0x12345678\n"
+        "before each request, as \"unchanged\" or its new value; the count (\"not\n"
+        "written\" when the request left it); the board's LastError; the output\n"
+        "buffer's bytes (an output buffer starts as 0xee bytes, and a bar marks its end\n"
+        "when the declared length reaches past it); for range requests the caller's\n"
+        "record if the request changed it; for open and close the OpenCount.\n"
+        "\n"
+        "examples:\n"
         "  aoc-sim --registry target.reg --import PCI6406.reg --board slot=3 --board slot=4,switch=2\n"
         "Run it again on the same registry file to see a restart.\n"
         "  aoc-sim --board slot=3 --on AOC1: --request open --request 'set-range 0 voltage 10 -10' \\\n"
-        "          --request 'write-channel 0 3072'\n";
+        "          --request 'write-channel 0 3072'\n"
+        "  aoc-sim --board slot=3,switch=0x3b --on AOC1: --request open \\\n"
+        "          --request 'ioctl IOCTL_PORT_READ_BYTE in=14,00,00,00 out=1' --request 'get-range 9'\n"
+        "tools/aoc-sim/examples/edge-cases.txt sends the interface's edge cases.\n";
     return text;
 }

@@ -6,6 +6,7 @@
 #include "reg_file.h"
 #include "registry_layout.h"
 #include "settings_text.h"
+#include "vqx6406s.h"
 
 namespace {
 
@@ -27,10 +28,6 @@ std::string Range(const AoChannelSetting& s) {
 bool Session::LoadRegistry(const std::string& file, std::string* error) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) return true;
-    if (std::filesystem::is_directory(file, ec)) {
-        *error = file + " is a directory";
-        return false;
-    }
     return sim::ImportRegFile(file, error);
 }
 
@@ -51,15 +48,27 @@ bool Session::AddBoards(const std::vector<BoardList>& boards, std::string* error
 bool Session::StartBoards() {
     bool all = true;
     for (size_t i = 0; i < target_.BoardCount(); ++i) {
-        sim::StartupWatch watch;
-        std::string error;
-        bool ok = target_.Activate(i, &error);
         Started& s = started_[i];
-        s.error = ok ? "" : (error.empty() ? "it did not start" : error);
-        s.origin = watch.Origin();
-        s.source = watch.Source();
-        s.publishedKey = watch.PublishedKey();
+        bool ok;
+        {
+            sim::StartupWatch watch;
+            std::string error;
+            ok = target_.Activate(i, &error);
+            s.error = ok ? "" : (error.empty() ? "it did not start" : error);
+            s.origin = watch.Origin();
+            s.source = watch.Source();
+            s.publishedKey = watch.PublishedKey();
+        }
         all = all && ok;
+        if (!ok) continue;
+        const ::DeviceContext* device = reinterpret_cast<const ::DeviceContext*>(target_.DeviceContext(i));
+        s.callName = sim::Narrow(device->CallName);
+        s.deviceNumber = device->DeviceNumber;
+        s.switchId = device->SwitchID;
+        char name[DEVICE_NAME_UNITS];
+        FormatDisplayName(device->SubsystemID, device->SwitchID, device->BaseAddress, name, sizeof name);
+        s.displayName = name;
+        for (int channel = 0; channel < AO_CHANNEL_COUNT; ++channel) s.channels[channel] = device->Channels[channel];
     }
     return all;
 }
@@ -79,38 +88,28 @@ void Session::PrintBoard(std::ostream& out, size_t index) const {
         out << "board " << index + 1 << " (" << place << "): not started: " << s.error << "\n";
         return;
     }
-    const sim::WString& key = s.publishedKey;
-    if (key.empty()) {
-        out << sim::Narrow(target_.CallName(index)) << "  (" << place << "): nothing published\n";
-        return;
-    }
-    std::optional<sim::WString> callName = sim::GetString(key, VALUE_CALL_NAME_W);
-    std::optional<sim::WString> name = sim::GetString(key, VALUE_DEVICE_NAME_W);
-    std::optional<DWORD> switchId = sim::GetDword(key, VALUE_SWITCH_ID_W);
-    out << (callName && !callName->empty() ? sim::Narrow(*callName) : "(no call name)") << "  device "
-        << ParseDeviceKeyNumber(key.substr(key.find_last_of(TEXT('\\')) + 1).c_str()) << "  SwitchID "
-        << (switchId ? std::to_string(*switchId) : "?") << "  \"" << (name ? sim::Narrow(*name) : "") << "\"\n";
+    out << (s.callName.empty() ? "(no call name)" : s.callName) << "  device " << s.deviceNumber << "  SwitchID "
+        << s.switchId << "  \"" << s.displayName << "\"\n";
     out << "    " << place << "\n";
+    const std::string source = sim::Narrow(s.source);
     out << "    settings ";
     switch (s.origin) {
-        case sim::SettingsOrigin::DeviceKey: out << "from its device key " << sim::Narrow(s.source); break;
-        case sim::SettingsOrigin::Template: out << "from template " << sim::Narrow(s.source); break;
+        case sim::SettingsOrigin::DeviceKey: out << "from its device key " << source; break;
+        case sim::SettingsOrigin::DeviceKeyUnread:
+            out << "not loaded: its device key " << source << " has no readable AOSettings 0";
+            break;
+        case sim::SettingsOrigin::DeviceKeyMissing:
+            out << "not loaded: a device entry matched the board, but its device key " << source << " does not open";
+            break;
+        case sim::SettingsOrigin::Template: out << "from template " << source; break;
         case sim::SettingsOrigin::Defaults: out << "are the defaults (no template has its SwitchID)"; break;
-        case sim::SettingsOrigin::Unchanged: out << "are all zero (there is no template root key)"; break;
+        case sim::SettingsOrigin::Unchanged: out << "not loaded: there is no readable template root key"; break;
     }
     out << "\n";
+    if (s.publishedKey.empty()) out << "    nothing published\n";
     for (int channel = 0; channel < AO_CHANNEL_COUNT; ++channel) {
-        WCHAR valueName[16];
-        FormatAoSettingsName(channel, valueName, 16);
-        std::optional<sim::WString> text = sim::GetString(key, valueName);
-        out << "    AO" << channel << "  ";
-        if (!text) {
-            out << "(not published)\n";
-            continue;
-        }
-        AoChannelSetting setting = {};
-        ParseDeviceText(text->c_str(), text->size(), setting);
-        out << Range(setting) << "  InitialCode " << setting.InitialCode << "\n";
+        out << "    AO" << channel << "  " << Range(s.channels[channel]) << "  InitialCode "
+            << s.channels[channel].InitialCode << "\n";
     }
 }
 

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "ao_setting.h"
 #include "board_list.h"
+#include "registry_layout.h"
 #include "startup_watch.h"
 #include "target.h"
 
@@ -26,11 +28,18 @@ public:
     bool SaveRegistry(const std::string& file, std::string* error);
 
 private:
+    // What one board's start-up made of it, taken as soon as it ends, before
+    // the next board starts: boards that share keys each show their own.
     struct Started {
         std::string error;  // empty when it started
         sim::SettingsOrigin origin = sim::SettingsOrigin::Unchanged;
         sim::WString source;
         sim::WString publishedKey;
+        std::string callName;
+        LONG deviceNumber = -1;
+        DWORD switchId = 0;
+        std::string displayName;
+        AoChannelSetting channels[AO_CHANNEL_COUNT] = {};
     };
     void PrintBoard(std::ostream& out, size_t index) const;
 

@@ -44,8 +44,10 @@ unsigned FaultsDelivered() {
 
 namespace detail {
 
+bool FaultsArmed() { return g_armed.load(std::memory_order_acquire); }
+
 bool TakeFault(Call call, const WString& key, const WString& value, LONG& error) {
-    if (!g_armed.load(std::memory_order_acquire)) return false;
+    if (!FaultsArmed()) return false;
     std::lock_guard<std::mutex> lock(g_mutex);
     for (ArmedFault& armed : g_faults) {
         if (!Matches(armed.fault, call, key, value)) continue;

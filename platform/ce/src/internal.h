@@ -7,6 +7,9 @@ namespace detail {
 
 // Whether an injected fault takes this call; `error` receives its code.
 bool TakeFault(Call call, const WString& key, const WString& value, LONG& error);
+// Whether any fault is armed, so that callers can skip preparing TakeFault's
+// arguments in the common case.
+bool FaultsArmed();
 
 // Win32 compares registry names by their upper-case forms.
 WCHAR UpcaseUnit(WCHAR c);
