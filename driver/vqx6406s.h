@@ -2,10 +2,13 @@
 // VQX6406S: the board's stream-interface driver (device prefix AOC). The ten
 // entry points, the library entry routine and the per-board device context.
 //
-// Handles are DWORD_PTR: 32 bits on the CE target, where the device context
-// pointer is the handle; pointer-sized here so the same code runs on 64-bit
-// hosts.
+// Handles are DWORD_PTR: the stream interface's 32-bit DWORDs on the CE
+// target, where the device context pointer is the handle, and in the 32-bit
+// Windows build; pointer-sized on 64-bit hosts, so the same code runs there.
 #include <windows.h>
+
+#include <cstddef>
+#include <type_traits>
 
 #include "ao_setting.h"
 #include "registry_layout.h"
@@ -36,6 +39,18 @@ struct DeviceContext {
     CRITICAL_SECTION Lock;    // every port access, and the channel settings
 };
 
+// The record is the target's: the same offsets on every build, Lock straight
+// after the channels where pointers are 32 bits wide.
+static_assert(offsetof(DeviceContext, BoardModelCode) == 12 && offsetof(DeviceContext, SwitchID) == 16 &&
+              offsetof(DeviceContext, DeviceNumber) == 20 && offsetof(DeviceContext, InstanceIndex) == 24 &&
+              offsetof(DeviceContext, SubsystemID) == 28 && offsetof(DeviceContext, OpenCount) == 32 &&
+              offsetof(DeviceContext, SlotNumber) == 36 && offsetof(DeviceContext, BusNumber) == 40 &&
+              offsetof(DeviceContext, InterfaceType) == 44 && offsetof(DeviceContext, BaseAddress) == 48 &&
+              offsetof(DeviceContext, IoPortCount) == 52 && offsetof(DeviceContext, LastError) == 56 &&
+              offsetof(DeviceContext, Channels) == 60 && sizeof(DeviceContext::Channels) == 80);
+static_assert(sizeof(void*) != 4 || (std::is_same<DWORD_PTR, DWORD>::value && offsetof(DeviceContext, Lock) == 140),
+              "the 32-bit driver takes DWORD handles and keeps the target's device context");
+
 AOC_API DWORD_PTR AOC_Init(LPCTSTR pContext, LPCVOID lpvBusContext);
 AOC_API BOOL AOC_Deinit(DWORD_PTR hDeviceContext);
 AOC_API DWORD_PTR AOC_Open(DWORD_PTR hDeviceContext, DWORD AccessCode, DWORD ShareMode);
@@ -48,5 +63,12 @@ AOC_API BOOL AOC_IOControl(DWORD_PTR hOpenContext, DWORD dwCode, BYTE* pBufIn, D
 AOC_API void AOC_PowerUp(DWORD_PTR hDeviceContext);
 AOC_API void AOC_PowerDown(DWORD_PTR hDeviceContext);
 
-// The library entry routine, called by the loader.
-AOC_API BOOL WINAPI DllMain(HANDLE hinstDLL, DWORD dwReason, LPVOID lpvReserved);
+// The library entry routine, called by the loader with the platform's WINAPI
+// convention: cdecl on CE; stdcall from a 32-bit Windows desktop's loader,
+// which loads the library in the Windows build here.
+#if defined(_WIN32) && defined(__i386__)
+#define AOC_ENTRY_ROUTINE __stdcall
+#else
+#define AOC_ENTRY_ROUTINE WINAPI
+#endif
+AOC_API BOOL AOC_ENTRY_ROUTINE DllMain(HANDLE hinstDLL, DWORD dwReason, LPVOID lpvReserved);

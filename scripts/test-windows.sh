@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
-# The Windows tier: cross-builds the project with mingw-w64 into build-win/ and
-# runs its tests under Wine on a virtual X display. Programs that make windows
-# need the display; everything shares one wineserver, kept running for the
-# whole tier, so that each program starts in a fraction of a second.
+# The Windows tier: cross-builds the project for 32-bit x86 with mingw-w64 into
+# build-win/ and runs its tests under a 32-bit Wine on a virtual X display.
+# Programs that make windows need the display; everything shares one
+# wineserver, kept running for the whole tier, so that each program starts in
+# a fraction of a second.
 #   scripts/test-windows.sh [ctest arguments...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-win"
 jobs=$(nproc)
+tier_start=$(date +%s)
 
 if ! "$root/scripts/deps.sh" windows; then
   cat >&2 <<'EOF'
 
 ##########################################################################
-##  The Windows tier cannot run: mingw-w64, Wine, Xvfb or ImageMagick   ##
-##  is missing and could not be installed (scripts/deps.sh windows).    ##
+##  The Windows tier cannot run: mingw-w64 (i686), 32-bit Wine, Xvfb   ##
+##  or ImageMagick is missing and could not be installed               ##
+##  (scripts/deps.sh windows).                                          ##
 ##########################################################################
 
 EOF
@@ -26,10 +29,12 @@ export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
-wine=$(command -v wine64 || command -v wine || true)
-[ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
-server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+export WINEARCH=win32
+wine=/usr/lib/wine/wine
+server=/usr/lib/wine/wineserver
+for tool in "$wine" "$server"; do
+  if [ ! -x "$tool" ]; then echo "test-windows: $tool is missing (wine32:i386)" >&2; exit 1; fi
+done
 
 xvfb_pid=""
 cleanup() {
@@ -50,12 +55,16 @@ echo "test-windows: Xvfb on $DISPLAY, Wine prefix $WINEPREFIX"
 
 # The prefix is made once per Wine version. Without a window manager, Wine
 # waits 2 s for every top-level window hidden or destroyed unless its windows
-# are unmanaged; a crashing program must not wait on the crash dialog.
+# are unmanaged; a crashing program must not wait on the crash dialog. Debian's
+# Wine 8 looks for its own fonts (fonts-wine) under a path it cannot resolve,
+# "<data dir>\../fonts", but reads every font in the prefix's Fonts folder:
+# without them Marlett is missing and caption buttons show letters.
 stamp="$WINEPREFIX/.aoc-prefix"
-version=$("$wine" --version 2>/dev/null)
+version="$("$wine" --version 2>/dev/null) $WINEARCH fonts"
 if [ "$(cat "$stamp" 2>/dev/null)" != "$version" ]; then
   rm -rf "$WINEPREFIX"
   "$wine" wineboot -i >/dev/null 2>&1
+  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   "$server" -w
@@ -66,7 +75,13 @@ fi
 # the server; started here, they hold no pipe that a test runner waits on.
 "$wine" cmd.exe /c exit </dev/null >/dev/null 2>&1
 
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+toolchain="$root/cmake/mingw-w64-i686.cmake"
+# A tree configured with another toolchain (the x86-64 one of old) is
+# configured afresh: CMake keeps the compilers it first found.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -qx "CMAKE_TOOLCHAIN_FILE:[A-Z]*=$toolchain" "$build/CMakeCache.txt"; then
+  rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+fi
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAOC_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$jobs"
 # Wine's desktop process would otherwise come and go with each test program
@@ -74,4 +89,8 @@ cmake --build "$build" -j"$jobs"
 "$wine" "$build/bin/aoc-desktop-keeper.exe" </dev/null >/dev/null 2>&1 &
 start=$(date +%s)
 ctest --test-dir "$build" --output-on-failure -j"$jobs" "$@"
-echo "test-windows: tests ran in $(($(date +%s) - start)) s"
+end=$(date +%s)
+echo "test-windows: tests ran in $((end - start)) s, the tier in $((end - tier_start)) s"
+for dll in "$build/bin/PCI6406Cfg.dll" "$build/target/VQX6406S.dll"; do
+  echo "test-windows: ${dll#"$root"/} $(stat -c %s "$dll") bytes"
+done

@@ -7,7 +7,7 @@
 
 #include "template_dlg.h"
 
-extern "C" int DriverConfig(HWND hHostWnd, LPCSTR lpszRoot, LPCSTR lpszDevice, LPCSTR) {
+extern "C" int WINAPI DriverConfig(HWND hHostWnd, LPCSTR lpszRoot, LPCSTR lpszDevice, LPCSTR) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     CTemplateDlg* pDlg = new CTemplateDlg;
     g_hHostWnd = hHostWnd;

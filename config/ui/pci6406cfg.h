@@ -13,4 +13,10 @@
 // being the first seven characters of lpszDevice, over the host's window,
 // and returns at once; the host's message loop drives the dialog. The fourth
 // argument is not used. Always 1.
-extern "C" PCI6406CFG_API int DriverConfig(HWND hHostWnd, LPCSTR lpszRoot, LPCSTR lpszDevice, LPCSTR lpszUnused);
+//
+// WINAPI (stdcall on 32-bit Windows), exported as plain "DriverConfig": the
+// convention of the Windows API and of the class library's exported
+// functions, which a host that finds the export with GetProcAddress declares
+// its pointer with.
+extern "C" PCI6406CFG_API int WINAPI DriverConfig(HWND hHostWnd, LPCSTR lpszRoot, LPCSTR lpszDevice,
+                                                  LPCSTR lpszUnused);

@@ -101,25 +101,33 @@ TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
             }
         }
     }
+    unsigned nTotal = 0;
     for (AfxFaultPoint pt : {AFX_FAULT_OPEN, AFX_FAULT_SEEK, AFX_FAULT_WRITE, AFX_FAULT_SET_LENGTH, AFX_FAULT_FLUSH,
-                             AFX_FAULT_REMOVE})
+                             AFX_FAULT_REMOVE}) {
         EXPECT_GT(nInjected[pt], 0u) << "point " << pt << " never failed";
+        nTotal += nInjected[pt];
+    }
+    RecordProperty("failed_calls", static_cast<int>(nTotal));
     AfxResetFaults();
 }
 
 // When the old bytes cannot be put back either, the file may be anything;
 // the journal left beside it puts it back at the next Open.
 TEST(RegScriptFaults, WhatCannotBeUndoneAtOnceIsUndoneByTheNextOpen) {
+    // The cut's writes: the journal's header and bytes, then the script's. The
+    // undo is made to fail too, at its seek or at its write of the old bytes.
     struct Case {
         const char* name;
         AfxFaultPoint point;
         unsigned nCall;
         UINT cbPartial;
+        AfxFaultPoint undoPoint;
+        unsigned nUndoCall;
     } cases[] = {
-        {"the script half written", AFX_FAULT_WRITE, 3, 9},  // header and bytes to the journal first
-        {"cut short", AFX_FAULT_SET_LENGTH, 1, 0},
-        {"written, not yet on the disk", AFX_FAULT_FLUSH, 2, 0},
-        {"written, journal not removed", AFX_FAULT_REMOVE, 1, 0},
+        {"the script half written", AFX_FAULT_WRITE, 3, 9, AFX_FAULT_SEEK, 2},
+        {"cut short", AFX_FAULT_SET_LENGTH, 1, 0, AFX_FAULT_WRITE, 4},
+        {"written, not yet on the disk", AFX_FAULT_FLUSH, 2, 0, AFX_FAULT_WRITE, 4},
+        {"written, journal not removed", AFX_FAULT_REMOVE, 1, 0, AFX_FAULT_WRITE, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,7 +138,7 @@ TEST(RegScriptFaults, WhatCannotBeUndoneAtOnceIsUndoneByTheNextOpen) {
             CRegScript doc;
             ASSERT_EQ(doc.Open(file.Path()), 0u);
             AfxFailCall(c.point, c.nCall, ERROR_IO_DEVICE, c.cbPartial);
-            AfxFailCall(AFX_FAULT_SEEK, 2, ERROR_IO_DEVICE);  // the undo's seek
+            AfxFailCall(c.undoPoint, c.nUndoCall, ERROR_IO_DEVICE);
             try {
                 doc.DeleteTemplateSection(0);
                 ADD_FAILURE() << "no exception";
@@ -170,7 +178,7 @@ TEST(RegScriptFaults, TheNextOpenTellsAWholeJournalFromOneCutShort) {
         ASSERT_EQ(doc.Open(file.Path()), 0u);
         AfxResetFaults();
         AfxFailCall(AFX_FAULT_REMOVE, 1, ERROR_IO_DEVICE);
-        AfxFailCall(AFX_FAULT_SEEK, 2, ERROR_IO_DEVICE);
+        AfxFailCall(AFX_FAULT_WRITE, 4, ERROR_IO_DEVICE);  // the undo's write
         try {
             doc.DeleteTemplateSection(0);
         } catch (CFileException* e) {

@@ -66,6 +66,24 @@ bool SaveScreenImage(HWND hWnd, const std::string& path) {
     return out.good();
 }
 
+int CALLBACK NoteFont(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM lParam) {
+    *reinterpret_cast<bool*>(lParam) = true;
+    return 0;
+}
+
+// Wine draws the caption buttons' glyphs with Marlett, one of its own fonts;
+// without it they come out as letters ("r" for the close button).
+bool HasFont(const char* pszFace) {
+    LOGFONTA font = {};
+    font.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(font.lfFaceName, pszFace, LF_FACESIZE);
+    bool bFound = false;
+    HDC hScreen = GetDC(NULL);
+    EnumFontFamiliesExA(hScreen, &font, NoteFont, reinterpret_cast<LPARAM>(&bFound), 0);
+    ReleaseDC(NULL, hScreen);
+    return bFound;
+}
+
 int Fail(const char* what) {
     std::fprintf(stderr, "pci6406cfg-screenshots: %s\n", what);
     return 1;
@@ -75,6 +93,7 @@ int Fail(const char* what) {
 
 int main(int argc, char** argv) {
     if (argc != 3) return Fail("usage: pci6406cfg-screenshots LIBRARY OUTPUT_DIR");
+    if (!HasFont("Marlett")) return Fail("no Marlett font: the caption buttons would show letters");
     const std::string out = std::string(argv[2]) + "/", root = out + "image\\";
     const std::string folder = root + "Public/Quorvex/Device_Drivers/PCI6406";
     std::filesystem::create_directories(folder);

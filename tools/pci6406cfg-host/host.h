@@ -40,7 +40,7 @@ private:
     // This thread's top-level windows that the library made.
     std::vector<HWND> LibraryWindows() const;
 
-    typedef int (*DriverConfigProc)(HWND, LPCSTR, LPCSTR, LPCSTR);
+    typedef int(WINAPI* DriverConfigProc)(HWND, LPCSTR, LPCSTR, LPCSTR);
 
     HMODULE library_ = NULL;
     DriverConfigProc driverConfig_ = NULL;

@@ -1,8 +1,11 @@
 #pragma once
 // The operating-system side of CFile, one implementation per platform. Every
 // call returns 0 or a Win32 error code and never throws; CFile turns the codes
-// into exceptions.
+// into exceptions. C names: test programs put fault injection in front of
+// them with the linker's --wrap (platform/afx/testing).
 #include "afx_types.h"
+
+extern "C" {
 
 DWORD AfxOsOpen(LPCSTR lpszFileName, UINT nOpenFlags, UINT_PTR* phFile);
 DWORD AfxOsClose(UINT_PTR hFile);
@@ -14,5 +17,9 @@ DWORD AfxOsRead(UINT_PTR hFile, void* lpBuf, UINT nCount, UINT* pnRead);
 DWORD AfxOsWrite(UINT_PTR hFile, const void* lpBuf, UINT nCount);
 // Ends the file at the current position.
 DWORD AfxOsSetEndOfFile(UINT_PTR hFile);
+// Puts what was written on the disk.
 DWORD AfxOsFlush(UINT_PTR hFile);
+// Deletes a file no one holds open.
 DWORD AfxOsRemove(LPCSTR lpszFileName);
+
+}  // extern "C"

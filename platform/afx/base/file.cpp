@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "afx_fault_internal.h"
 #include "afx_file_os.h"
 
 namespace {
@@ -88,7 +87,7 @@ BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError) 
     UINT_PTR hFile = hFileNull;
     if (m_hFile != hFileNull || !lpszFileName) {
         dwError = ERROR_INVALID_PARAMETER;
-    } else if (!AfxFaultFires(AFX_FAULT_OPEN, &dwError, nullptr)) {
+    } else {
         dwError = AfxOsOpen(lpszFileName, nOpenFlags, &hFile);
     }
     if (dwError != ERROR_SUCCESS) {
@@ -128,7 +127,7 @@ void CFile::ThrowError(DWORD dwOsError) const {
 DWORD CFile::GetLength() const {
     DWORD dwError = ERROR_INVALID_HANDLE;
     DWORD dwLength = 0;
-    if (m_hFile != hFileNull && !AfxFaultFires(AFX_FAULT_LENGTH, &dwError, nullptr))
+    if (m_hFile != hFileNull)
         dwError = AfxOsGetLength(m_hFile, &dwLength);
     if (dwError != ERROR_SUCCESS) ThrowError(dwError);
     return dwLength;
@@ -144,7 +143,7 @@ DWORD CFile::GetPosition() const {
 LONG CFile::Seek(LONG lOff, UINT nFrom) {
     DWORD dwError = ERROR_INVALID_HANDLE;
     DWORD dwPos = 0;
-    if (m_hFile != hFileNull && !AfxFaultFires(AFX_FAULT_SEEK, &dwError, nullptr))
+    if (m_hFile != hFileNull)
         dwError = AfxOsSeek(m_hFile, lOff, nFrom, &dwPos);
     if (dwError != ERROR_SUCCESS) ThrowError(dwError);
     return static_cast<LONG>(dwPos);
@@ -154,7 +153,7 @@ UINT CFile::Read(void* lpBuf, UINT nCount) {
     if (nCount == 0) return 0;
     DWORD dwError = ERROR_INVALID_HANDLE;
     UINT nRead = 0;
-    if (m_hFile != hFileNull && !AfxFaultFires(AFX_FAULT_READ, &dwError, nullptr))
+    if (m_hFile != hFileNull)
         dwError = AfxOsRead(m_hFile, lpBuf, nCount, &nRead);
     if (dwError != ERROR_SUCCESS) ThrowError(dwError);
     return nRead;
@@ -163,20 +162,13 @@ UINT CFile::Read(void* lpBuf, UINT nCount) {
 void CFile::Write(const void* lpBuf, UINT nCount) {
     if (nCount == 0) return;
     DWORD dwError = ERROR_INVALID_HANDLE;
-    UINT cbPartial = 0;
-    if (m_hFile != hFileNull) {
-        if (AfxFaultFires(AFX_FAULT_WRITE, &dwError, &cbPartial)) {
-            if (cbPartial) AfxOsWrite(m_hFile, lpBuf, cbPartial < nCount ? cbPartial : nCount);
-        } else {
-            dwError = AfxOsWrite(m_hFile, lpBuf, nCount);
-        }
-    }
+    if (m_hFile != hFileNull) dwError = AfxOsWrite(m_hFile, lpBuf, nCount);
     if (dwError != ERROR_SUCCESS) ThrowError(dwError);
 }
 
 void CFile::SetLength(DWORD dwNewLen) {
     DWORD dwError = ERROR_INVALID_HANDLE;
-    if (m_hFile != hFileNull && !AfxFaultFires(AFX_FAULT_SET_LENGTH, &dwError, nullptr)) {
+    if (m_hFile != hFileNull) {
         DWORD dwPos = 0;
         dwError = AfxOsSeek(m_hFile, static_cast<LONG>(dwNewLen), begin, &dwPos);
         if (dwError == ERROR_SUCCESS) dwError = AfxOsSetEndOfFile(m_hFile);
@@ -186,13 +178,13 @@ void CFile::SetLength(DWORD dwNewLen) {
 
 void CFile::Flush() {
     DWORD dwError = ERROR_INVALID_HANDLE;
-    if (m_hFile != hFileNull && !AfxFaultFires(AFX_FAULT_FLUSH, &dwError, nullptr)) dwError = AfxOsFlush(m_hFile);
+    if (m_hFile != hFileNull) dwError = AfxOsFlush(m_hFile);
     if (dwError != ERROR_SUCCESS) ThrowError(dwError);
 }
 
 void CFile::Remove(LPCTSTR lpszFileName) {
     DWORD dwError = ERROR_INVALID_PARAMETER;
-    if (lpszFileName && !AfxFaultFires(AFX_FAULT_REMOVE, &dwError, nullptr)) dwError = AfxOsRemove(lpszFileName);
+    if (lpszFileName) dwError = AfxOsRemove(lpszFileName);
     if (dwError != ERROR_SUCCESS) {
         SetLastError(dwError);
         CFileException::ThrowOsError(static_cast<LONG>(dwError), lpszFileName);

@@ -9,7 +9,6 @@
 #include <unordered_set>
 #include <sys/stat.h>
 
-#include "afx_fault_internal.h"
 #include "afx_types.h"
 
 namespace {
@@ -51,8 +50,6 @@ extern "C" LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocati
     } else if (dwSize == 0 || !(flAllocationType & MEM_COMMIT) ||
                (flAllocationType & ~static_cast<DWORD>(MEM_COMMIT | MEM_RESERVE)) || flProtect != PAGE_READWRITE) {
         dwError = ERROR_INVALID_PARAMETER;
-    } else if (AfxFaultFires(AFX_FAULT_PAGE_ALLOC, &dwError, nullptr)) {
-        // the injected error stands
     } else if (void* p = std::calloc(1, dwSize)) {
         std::lock_guard<std::mutex> hold(g_blockLock);
         Blocks().insert(p);
@@ -78,9 +75,4 @@ extern "C" BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType) {
     }
     std::free(lpAddress);
     return TRUE;
-}
-
-size_t AfxLivePageBlocks() {
-    std::lock_guard<std::mutex> hold(g_blockLock);
-    return Blocks().size();
 }

@@ -134,7 +134,7 @@ extern "C" INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, H
     // The modal loop: shown unless ended during WM_INITDIALOG, then worked
     // by the person until EndDialog.
     if (!hl::DialogEnded(hDlg) && !(Find(hDlg)->style & WS_VISIBLE)) ShowWindow(hDlg, SW_SHOWNORMAL);
-    if (!hl::DialogEnded(hDlg)) hl::WorkModalDialog(hDlg, nID);
+    if (!hl::DialogEnded(hDlg)) AfxHeadlessWorkModalDialog(hDlg, nID);
     if (!hl::DialogEnded(hDlg)) EndDialog(hDlg, IDCANCEL);  // left open: the answerer reports it
     INT_PTR nResult = Find(hDlg) != NULL ? Find(hDlg)->result : 0;
     if (bOwnerWasEnabled && IsWindow(hWndOwner)) EnableWindow(hWndOwner, TRUE);

@@ -63,8 +63,6 @@ void ActivateOther(HWND hWnd);
 
 // The dialog manager's part of the window's destruction and end.
 bool DialogEnded(HWND hDlg);
-// Whoever answers for the person works a modal dialog.
-void WorkModalDialog(HWND hDlg, UINT nIDTemplate);
 
 // The control state a class procedure keeps on its window.
 template <class T>
@@ -103,3 +101,9 @@ bool TabClick(HWND hWndTab, int nIndex);
 bool TreeItemShown(HWND hWndTree, HTREEITEM hItem, POINT* label, POINT* button);
 
 }  // namespace hl
+
+// The person answers a box (its caption and text given) and works a modal
+// dialog until it ends (person.cpp). C names: test aids replace them with
+// the linker's --wrap.
+extern "C" int AfxHeadlessAnswerMessageBox(HWND hWndOwner, LPCSTR lpszText, LPCSTR lpszCaption, UINT nType);
+extern "C" void AfxHeadlessWorkModalDialog(HWND hDlg, UINT nIDTemplate);

@@ -18,28 +18,36 @@
 // On a Windows host kernel32 and advapi32 carry these names too, and the
 // runtime linked into every program calls them. Code built against this header
 // binds to coredll's functions under link names of their own; coredll.def
-// exports them under the platform's names.
-#pragma redefine_extname RegOpenKeyExW RegOpenKeyExW_ce
-#pragma redefine_extname RegCreateKeyExW RegCreateKeyExW_ce
-#pragma redefine_extname RegQueryInfoKeyW RegQueryInfoKeyW_ce
-#pragma redefine_extname RegEnumKeyExW RegEnumKeyExW_ce
-#pragma redefine_extname RegEnumValueW RegEnumValueW_ce
-#pragma redefine_extname RegQueryValueExW RegQueryValueExW_ce
-#pragma redefine_extname RegSetValueExW RegSetValueExW_ce
-#pragma redefine_extname RegDeleteKeyW RegDeleteKeyW_ce
-#pragma redefine_extname RegDeleteValueW RegDeleteValueW_ce
-#pragma redefine_extname RegCloseKey RegCloseKey_ce
-#pragma redefine_extname LocalAlloc LocalAlloc_ce
-#pragma redefine_extname LocalFree LocalFree_ce
-#pragma redefine_extname InitializeCriticalSection InitializeCriticalSection_ce
-#pragma redefine_extname DeleteCriticalSection DeleteCriticalSection_ce
-#pragma redefine_extname EnterCriticalSection EnterCriticalSection_ce
-#pragma redefine_extname LeaveCriticalSection LeaveCriticalSection_ce
-#pragma redefine_extname InterlockedIncrement InterlockedIncrement_ce
-#pragma redefine_extname InterlockedDecrement InterlockedDecrement_ce
-#pragma redefine_extname SetLastError SetLastError_ce
-#pragma redefine_extname GetLastError GetLastError_ce
-#pragma redefine_extname DisableThreadLibraryCalls DisableThreadLibraryCalls_ce
+// exports them under the platform's names. On i686 GCC writes a definition's
+// renamed symbol as given but adds C's leading underscore to a dllimport
+// reference, so coredll's own definitions are given the underscore.
+#define CE_PRAGMA(text) _Pragma(#text)
+#if defined(__i386__) && defined(CE_BUILDING_COREDLL)
+#define CE_LINK_NAME(name) CE_PRAGMA(redefine_extname name _##name##_ce)
+#else
+#define CE_LINK_NAME(name) CE_PRAGMA(redefine_extname name name##_ce)
+#endif
+CE_LINK_NAME(RegOpenKeyExW)
+CE_LINK_NAME(RegCreateKeyExW)
+CE_LINK_NAME(RegQueryInfoKeyW)
+CE_LINK_NAME(RegEnumKeyExW)
+CE_LINK_NAME(RegEnumValueW)
+CE_LINK_NAME(RegQueryValueExW)
+CE_LINK_NAME(RegSetValueExW)
+CE_LINK_NAME(RegDeleteKeyW)
+CE_LINK_NAME(RegDeleteValueW)
+CE_LINK_NAME(RegCloseKey)
+CE_LINK_NAME(LocalAlloc)
+CE_LINK_NAME(LocalFree)
+CE_LINK_NAME(InitializeCriticalSection)
+CE_LINK_NAME(DeleteCriticalSection)
+CE_LINK_NAME(EnterCriticalSection)
+CE_LINK_NAME(LeaveCriticalSection)
+CE_LINK_NAME(InterlockedIncrement)
+CE_LINK_NAME(InterlockedDecrement)
+CE_LINK_NAME(SetLastError)
+CE_LINK_NAME(GetLastError)
+CE_LINK_NAME(DisableThreadLibraryCalls)
 #endif
 
 // ---- Base types (CE is ILP32; DWORD is 32-bit, WCHAR 16-bit) -------------

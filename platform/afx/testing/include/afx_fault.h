@@ -1,17 +1,18 @@
 #pragma once
 // Test control of the class-library stand-in: make one call of a chosen
-// primitive fail with a chosen operating-system error, count calls, and count
-// the page-allocator blocks still held. Not for product code; one thread only.
+// operating-system primitive fail with a chosen error, count calls, and count
+// the page-allocator blocks still held. The linker puts these in front of the
+// primitives of test programs only; one thread only.
 #include <cstddef>
 #include "afx_types.h"
 
 enum AfxFaultPoint {
     AFX_FAULT_OPEN,        // CFile::Open
     AFX_FAULT_LENGTH,      // CFile::GetLength
-    AFX_FAULT_SEEK,        // CFile::Seek, SeekToBegin, SeekToEnd
+    AFX_FAULT_SEEK,        // CFile::Seek, SeekToBegin, SeekToEnd, GetPosition, and SetLength's seek
     AFX_FAULT_READ,        // CFile::Read
     AFX_FAULT_WRITE,       // CFile::Write
-    AFX_FAULT_SET_LENGTH,  // CFile::SetLength
+    AFX_FAULT_SET_LENGTH,  // CFile::SetLength, once it has seeked to the new end
     AFX_FAULT_PAGE_ALLOC,  // VirtualAlloc
     AFX_FAULT_FLUSH,       // CFile::Flush
     AFX_FAULT_REMOVE,      // CFile::Remove

@@ -1,5 +1,5 @@
 #pragma once
-#include "testing/afx_fault.h"
+#include "afx_fault.h"
 
 // Counts a call of `point`; TRUE when this call is the one armed to fail.
 BOOL AfxFaultFires(AfxFaultPoint point, DWORD* pdwOsError, UINT* pcbPartial);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "afx_user.h"
-#include "../core/afximpl.h"
+#include "../testing_impl.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "afx_fault_internal.h"
+#include "fault_internal.h"
 
 namespace {
 

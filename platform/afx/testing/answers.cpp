@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include "afx_user.h"
-#include "afximpl.h"
+#include "testing_impl.h"
 
 namespace {
 
@@ -61,10 +61,6 @@ std::string DescribeHandle(HWND hWnd) {
 }
 
 }  // namespace
-
-std::string AfxDescribeMessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType) {
-    return DescribeBox(lpszText, lpszCaption, nType & MB_TYPEMASK);
-}
 
 // ---- Scripts -----------------------------------------------------------
 

@@ -1,8 +1,9 @@
 #pragma once
 // The person at the screen: what they do to the controls, and how they answer
 // the message boxes and modal dialogs that wait for them. Tests and the
-// command-line tool drive the dialogs through this; each backend implements
-// it (the headless one in memory, the Win32 one with real input).
+// command-line tool drive the dialogs through this; it is written for each
+// backend (testing/headless: in memory, testing/win32: real input) and is
+// never part of a deliverable.
 #include <deque>
 #include <functional>
 #include <string>
