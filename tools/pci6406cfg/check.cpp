@@ -56,8 +56,8 @@ struct Value {
 };
 
 struct Key {
-    std::string name;  // as the section that created it spells it
-    int nLine = 0;     // that section's
+    std::string name;                     // as the section that created it spells it
+    int nLine = 0;                        // that section's
     std::map<std::string, Value> values;  // by name in capitals: the registry ignores letter case
 };
 
@@ -87,11 +87,7 @@ public:
             if (section.nLine == nLine) return &section;
         return nullptr;
     }
-    const Key* Find(const std::string& name) const {
-        for (Key* pKey : m_order)
-            if (Upper(pKey->name) == Upper(name)) return pKey;
-        return nullptr;
-    }
+    const Key* Find(const std::string& name) const { return Standing(name); }
     int DeletedAt(const std::string& name) const {
         auto found = m_deletedAt.find(Upper(name));
         return found != m_deletedAt.end() ? found->second : 0;
@@ -100,6 +96,11 @@ public:
     const std::vector<Section>& Sections() const { return m_sections; }
 
 private:
+    Key* Standing(const std::string& name) const {
+        for (Key* pKey : m_order)
+            if (Upper(pKey->name) == Upper(name)) return pKey;
+        return nullptr;
+    }
     void Header(const std::string& line, int nLine);
     void SetValue(const std::string& line, int nLine);
     void Delete(const std::string& upperName, int nLine);
@@ -173,9 +174,7 @@ void TemplateRoot::Header(const std::string& line, int nLine) {
         return;
     }
     // A key below a template key brings the template key about as well.
-    Key* pKey = nullptr;
-    for (Key* pStanding : m_order)
-        if (Upper(pStanding->name) == Upper(child)) pKey = pStanding;
+    Key* pKey = Standing(child);
     if (!pKey) {
         m_keys.push_back(std::make_unique<Key>());
         pKey = m_keys.back().get();
@@ -219,7 +218,8 @@ bool ByteList(const std::string& line, size_t pos, std::vector<uint8_t>& bytes) 
     for (;;) {
         while (pos < line.size() && IsBlank(line[pos])) ++pos;
         int nDigits = 0, nValue = 0;
-        for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++nDigits) nValue = nValue * 16 + HexDigit(line[pos]);
+        for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++nDigits)
+            nValue = nValue * 16 + HexDigit(line[pos]);
         if (nDigits > 2) return false;
         if (nDigits) bytes.push_back(static_cast<uint8_t>(nValue));
         while (pos < line.size() && IsBlank(line[pos])) ++pos;
@@ -240,8 +240,10 @@ void PutUnits(const std::string& text, std::vector<uint8_t>& bytes) {
 void TemplateRoot::SetValue(const std::string& line, int nLine) {
     size_t pos = 0;
     std::string name;
-    if (line[0] == '@') pos = 1;
-    else if (!Quoted(line, pos, name)) return;
+    if (line[0] == '@')
+        pos = 1;
+    else if (!Quoted(line, pos, name))
+        return;
     while (pos < line.size() && IsBlank(line[pos])) ++pos;
     if (pos >= line.size() || line[pos] != '=') return;
     ++pos;
@@ -350,10 +352,12 @@ bool SameSetting(const AoChannelSetting& a, const AoChannelSetting& b) {
 // Why the driver reads a channel otherwise than the dialog shows it.
 std::string WhyChannel(const Key& key, int nChannel, const DriverView& view) {
     const std::string name = "\"" + ChannelName(nChannel) + "\"";
-    const std::string carried = nChannel == 0 ? "starts from zeros" : "carries channel " + std::to_string(nChannel - 1) + "'s numbers into it";
+    const std::string carried =
+        nChannel == 0 ? "starts from zeros" : "carries channel " + std::to_string(nChannel - 1) + "'s numbers into it";
     const Value* pValue = Find(key, ChannelName(nChannel));
     if (pValue && pValue->lines.size() > 1)
-        return name + " is set on lines " + Lines(pValue->lines) + ": the dialog reads the first, the registry keeps the last";
+        return name + " is set on lines " + Lines(pValue->lines) +
+               ": the dialog reads the first, the registry keeps the last";
     if (!pValue || !pValue->bPresent)
         return "there is no " + name + ": the dialog shows its default, while the driver " + carried;
     std::vector<LayoutWChar> units;
@@ -368,8 +372,10 @@ std::string WhyChannel(const Key& key, int nChannel, const DriverView& view) {
         any.VoltageMin != five.VoltageMin || any.CurrentMax != five.CurrentMax || any.CurrentMin != five.CurrentMin)
         return "a number in " + name + " is longer than five characters, and the driver cuts it after five";
     if (nFive < 5)
-        return name + " holds " + std::to_string(nFive) + " of its five numbers: the dialog takes the rest from its "
-               "default, while the driver " + carried;
+        return name + " holds " + std::to_string(nFive) +
+               " of its five numbers: the dialog takes the rest from its "
+               "default, while the driver " +
+               carried;
     if (view.bZeroVolts[nChannel]) return "its voltage range is 0..0 V, which the driver takes as 0..10 V";
     return "";
 }
@@ -425,10 +431,11 @@ std::vector<std::string> CheckScript(const std::string& text, const std::vector<
                                          : "";
         const std::string n = std::to_string(t.nNumber);
         if (!t.bLoaded) {
-            find(nLine, who + ": the dialog cannot load it, as it holds no \"SwitchID\" dword; the dialog shows BoardID " +
-                            n + " and -10..10 V on every channel, and would write them at the next Save, while " +
-                            (view.bSwitch ? "boards with switch " + std::to_string(view.dwSwitch) + " take it as it is"
-                                          : "no board takes it"));
+            find(nLine,
+                 who + ": the dialog cannot load it, as it holds no \"SwitchID\" dword; the dialog shows BoardID " + n +
+                     " and -10..10 V on every channel, and would write them at the next Save, while " +
+                     (view.bSwitch ? "boards with switch " + std::to_string(view.dwSwitch) + " take it as it is"
+                                   : "no board takes it"));
             continue;
         }
         if (!view.bSwitch) {
@@ -437,7 +444,8 @@ std::vector<std::string> CheckScript(const std::string& text, const std::vector<
         }
         if (view.dwSwitch != t.entry.SwitchID) {
             find(nLine, who + ": the dialog shows BoardID " + std::to_string(t.entry.SwitchID) +
-                            ", but the registry holds SwitchID " + std::to_string(view.dwSwitch) + " for it" + setTwice);
+                            ", but the registry holds SwitchID " + std::to_string(view.dwSwitch) + " for it" +
+                            setTwice);
         } else if (view.dwSwitch >= static_cast<uint32_t>(TEMPLATE_COUNT)) {
             find(nLine, who + ": no board takes it: BoardID " + std::to_string(view.dwSwitch) +
                             " is no switch setting, which run from 0 to 15");
@@ -462,7 +470,8 @@ std::vector<std::string> CheckScript(const std::string& text, const std::vector<
     for (const Key* pKey : root.Keys()) {
         if (!TextContains(pKey->name.c_str(), TEMPLATE_KEY_PREFIX_A)) continue;
         const DriverView view = ReadAsDriver(*pKey);
-        if (view.bSwitch && view.dwSwitch < static_cast<uint32_t>(TEMPLATE_COUNT)) holders[view.dwSwitch].push_back(pKey);
+        if (view.bSwitch && view.dwSwitch < static_cast<uint32_t>(TEMPLATE_COUNT))
+            holders[view.dwSwitch].push_back(pKey);
     }
     for (const auto& held : holders) {
         const std::vector<const Key*>& keys = held.second;
@@ -515,8 +524,9 @@ std::vector<std::string> CheckScript(const std::string& text, const std::vector<
                                 " as a template, and " + effect);
     }
 
-    std::stable_sort(findings.begin(), findings.end(),
-                     [](const std::pair<int, std::string>& a, const std::pair<int, std::string>& b) { return a.first < b.first; });
+    std::stable_sort(
+        findings.begin(), findings.end(),
+        [](const std::pair<int, std::string>& a, const std::pair<int, std::string>& b) { return a.first < b.first; });
     std::vector<std::string> lines;
     for (const auto& finding : findings) lines.push_back(finding.second);
     return lines;

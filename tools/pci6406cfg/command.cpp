@@ -113,7 +113,8 @@ std::string ParseCommand(const std::vector<std::string>& words, Command& command
         if (nArgs != 2 || !templateArg() || (command.nValue = ParseNumber(args[1], TEMPLATE_COUNT - 1)) < 0)
             return "boardid takes a template number and a BoardID, both 0..15";
     } else if (command.name == "range") {
-        if (nArgs < 3 || nArgs > 4 || !templateArg() || (command.nValue = ParseNumber(args[1], AO_CHANNEL_COUNT - 1)) < 0)
+        if (nArgs < 3 || nArgs > 4 || !templateArg() ||
+            (command.nValue = ParseNumber(args[1], AO_CHANNEL_COUNT - 1)) < 0)
             return "range takes a template number, a channel 0..3 and one or two ranges";
         command.ranges.assign(args.begin() + 2, args.end());
         for (const std::string& range : command.ranges) {

@@ -32,8 +32,9 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // A path as a shell takes it back.
 std::string ShellWord(const std::string& text) {
-    if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:@,=") ==
-                             std::string::npos)
+    if (!text.empty() &&
+        text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:@,=") ==
+            std::string::npos)
         return text;
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -105,8 +106,9 @@ BOOL CDialogUser::Open(const std::string& root, const std::string& device) {
         // A script the dialog could not read; it would go on without its templates.
         Say(ScriptMessage(Boxes().front(), false));
         if (m_pDlg->m_dwScriptError == ERROR_BAD_PATHNAME)
-            std::fprintf(stderr, "The device name is the bus in capitals (PCI, PCM or USB) and the four-character "
-                                 "model, such as --device PCI6406.\n");
+            std::fprintf(stderr,
+                         "The device name is the bus in capitals (PCI, PCM or USB) and the four-character "
+                         "model, such as --device PCI6406.\n");
         else if (m_pDlg->m_dwScriptError == ERROR_NO_UNICODE_TRANSLATION)
             std::fprintf(stderr, "Save the script as 8-bit text, as the configuration library writes it.\n");
         return FALSE;
@@ -153,7 +155,8 @@ std::string CDialogUser::ScriptMessage(const std::string& box, bool bOutcome) co
     const std::string kCode = "Operating-system error ";
     if (reason.compare(0, kCode.size(), kCode) == 0) {
         const size_t colon = reason.rfind(": ");
-        std::string code = reason.substr(kCode.size(), (colon != std::string::npos ? colon : reason.size()) - kCode.size());
+        std::string code =
+            reason.substr(kCode.size(), (colon != std::string::npos ? colon : reason.size()) - kCode.size());
         if (!code.empty() && code.back() == '.') code.pop_back();
         const size_t on = code.find(" on ");
         if (on != std::string::npos) file = " (" + Native(code.substr(on + 4)) + ")";
@@ -199,7 +202,9 @@ BOOL CDialogUser::ClickTab(int nIndex) {
     return Act([&] { return CUser::ClickTab(Control(IDC_TEMPLATE_TABS), nIndex); });
 }
 
-BOOL CDialogUser::Click(int nID) { return Act([&] { return CUser::ClickDlgButton(m_hDlg, nID); }); }
+BOOL CDialogUser::Click(int nID) {
+    return Act([&] { return CUser::ClickDlgButton(m_hDlg, nID); });
+}
 
 BOOL CDialogUser::ChooseItem(int nComboID, int nIndex) {
     return Act([&] { return CUser::ChooseComboItem(Control(nComboID), nIndex); });

@@ -112,8 +112,10 @@ std::string ReadCommandFile(const std::string& path, std::vector<Command>& comma
         const std::string where = (bStdin ? std::string("standard input") : path) + ":" + std::to_string(nLine) + ": ";
         std::vector<std::string> words;
         problem = SplitLine(line, words);
-        if (!problem.empty()) problem = where + problem;
-        else problem = AddCommands(words, where, false, commands);
+        if (!problem.empty())
+            problem = where + problem;
+        else
+            problem = AddCommands(words, where, false, commands);
     }
     if (problem.empty() && std::ferror(pFile)) problem = "cannot read the command file " + path;
     if (!bStdin) std::fclose(pFile);

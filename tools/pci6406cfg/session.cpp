@@ -42,8 +42,10 @@ bool SameState(const DialogState& a, const DialogState& b) {
 std::string TemplateList(const std::vector<int>& numbers) {
     std::string text;
     for (size_t i = 0; i < numbers.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == numbers.size() ? " and " : ", ") + std::string("Template") +
-                std::to_string(numbers[i]);
+        text += (i == 0                    ? ""
+                 : i + 1 == numbers.size() ? " and "
+                                           : ", ") +
+                std::string("Template") + std::to_string(numbers[i]);
     return text;
 }
 
@@ -175,7 +177,7 @@ int CSession::List() {
         std::printf("%-8d  %-7s", n, boardId.c_str());
         for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
             const ShownChannel& c = channels[i];
-            const std::string words = !c.bShown          ? RangeNumbers(m_user.Entry(n).Channels[i])
+            const std::string words = !c.bShown           ? RangeNumbers(m_user.Entry(n).Channels[i])
                                       : c.current.empty() ? c.voltage
                                                           : c.voltage + ", " + c.current;
             std::printf(i + 1 < AO_CHANNEL_COUNT ? "  %-16s" : "  %s", words.c_str());
@@ -198,13 +200,13 @@ int CSession::ListJson() {
         for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
             const ShownChannel& c = channels[i];
             const AoChannelSetting& s = m_user.Entry(n).Channels[i];
-            std::printf("%s\n    {\"channel\": %d, \"voltage\": %s, \"current\": %s, \"InitialCode\": %u, "
-                        "\"VoltageMax\": %s, \"VoltageMin\": %s, \"CurrentMax\": %s, \"CurrentMin\": %s}",
-                        i ? "," : "", i, c.bShown ? JsonText(c.voltage).c_str() : "null",
-                        c.bShown ? JsonText(c.current.empty() ? "none" : c.current).c_str() : "null",
-                        static_cast<unsigned>(s.InitialCode), JsonNumber(s.VoltageMax).c_str(),
-                        JsonNumber(s.VoltageMin).c_str(), JsonNumber(s.CurrentMax).c_str(),
-                        JsonNumber(s.CurrentMin).c_str());
+            std::printf(
+                "%s\n    {\"channel\": %d, \"voltage\": %s, \"current\": %s, \"InitialCode\": %u, "
+                "\"VoltageMax\": %s, \"VoltageMin\": %s, \"CurrentMax\": %s, \"CurrentMin\": %s}",
+                i ? "," : "", i, c.bShown ? JsonText(c.voltage).c_str() : "null",
+                c.bShown ? JsonText(c.current.empty() ? "none" : c.current).c_str() : "null",
+                static_cast<unsigned>(s.InitialCode), JsonNumber(s.VoltageMax).c_str(),
+                JsonNumber(s.VoltageMin).c_str(), JsonNumber(s.CurrentMax).c_str(), JsonNumber(s.CurrentMin).c_str());
         }
         std::printf("\n  ]}");
     }
@@ -216,10 +218,13 @@ int CSession::Add(const Command& command) {
     const size_t nBoxes = m_user.Boxes().size();
     const std::vector<int> before = m_user.Templates();
     if (!m_user.Click(IDC_ADD_TEMPLATE))
-        return Refused(command, nBoxes, "all " + std::to_string(before.size()) + " template numbers are listed; remove a template first");
+        return Refused(
+            command, nBoxes,
+            "all " + std::to_string(before.size()) + " template numbers are listed; remove a template first");
     const std::vector<int> after = m_user.Templates();
     if (after.size() == before.size()) return Refused(command, nBoxes, "the dialog added no template");
-    std::printf("Template%d, BoardID %lu\n", after.back(), static_cast<unsigned long>(m_user.Entry(after.back()).SwitchID));
+    std::printf("Template%d, BoardID %lu\n", after.back(),
+                static_cast<unsigned long>(m_user.Entry(after.back()).SwitchID));
     return EXIT_DONE;
 }
 
@@ -306,7 +311,7 @@ int RunSession(CDialogUser& user, const std::vector<Command>& commands) {
         }
     }
     const DialogState after = StateOf(user);
-    if (!bSave && SameState(before, after)) return EXIT_DONE;  // the script holds it already
+    if (!bSave && SameState(before, after)) return EXIT_DONE;                  // the script holds it already
     if (after.listed.empty() && after.wPendingRemoval == 0) return EXIT_DONE;  // nothing to write
     if (!IsWindowEnabled(user.Control(IDOK))) {
         // Save waits for an edit: the person chooses a template's own BoardID again.
