@@ -192,7 +192,7 @@ TEST_F(ToolTest, ACommandThatChangesNothingWritesNothing) {
                                     Section(0, 0).substr(Section(0, 0).find("\"AOSettings 2\"")) + Section(1, 1);
     m_script.Put(handWritten);
     for (const char* pszArgs : {"list", "boardid 0 0", "range 0 1 '4 ~ 20mA'", "range 1 0 0~5V none, range 1 0 -10~10V",
-                                "boardid 1 9, boardid 1 1"}) {
+                                "boardid 1 9, boardid 1 1", "add, remove 2"}) {
         SCOPED_TRACE(pszArgs);
         struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
         ASSERT_EQ(utimensat(AT_FDCWD, m_script.Path(), times, 0), 0);

@@ -344,11 +344,6 @@ DriverView ReadAsDriver(const Key& key) {
     return view;
 }
 
-bool SameSetting(const AoChannelSetting& a, const AoChannelSetting& b) {
-    return a.InitialCode == b.InitialCode && a.VoltageMax == b.VoltageMax && a.VoltageMin == b.VoltageMin &&
-           a.CurrentMax == b.CurrentMax && a.CurrentMin == b.CurrentMin;
-}
-
 // Why the driver reads a channel otherwise than the dialog shows it.
 std::string WhyChannel(const Key& key, int nChannel, const DriverView& view) {
     const std::string name = "\"" + ChannelName(nChannel) + "\"";
@@ -381,6 +376,11 @@ std::string WhyChannel(const Key& key, int nChannel, const DriverView& view) {
 }
 
 }  // namespace
+
+bool SameSetting(const AoChannelSetting& a, const AoChannelSetting& b) {
+    return a.InitialCode == b.InitialCode && a.VoltageMax == b.VoltageMax && a.VoltageMin == b.VoltageMin &&
+           a.CurrentMax == b.CurrentMax && a.CurrentMin == b.CurrentMin;
+}
 
 std::string RangeNumbers(const AoChannelSetting& s) {
     char szText[128];

@@ -7,6 +7,9 @@
 
 #include "template_dlg.h"
 
+// Every field equal: the same effect on a board.
+bool SameSetting(const AoChannelSetting& a, const AoChannelSetting& b);
+
 // A channel setting in numbers: "-10..10 V", "0..5 V, 4..20 mA", and its
 // InitialCode when it is not 0.
 std::string RangeNumbers(const AoChannelSetting& setting);

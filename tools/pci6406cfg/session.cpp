@@ -24,17 +24,17 @@ DialogState StateOf(const CDialogUser& user) {
     return state;
 }
 
-bool SameState(const DialogState& a, const DialogState& b) {
-    if (a.listed != b.listed || a.wPendingRemoval != b.wPendingRemoval) return false;
-    for (size_t i = 0; i < a.entries.size(); ++i) {
-        const TemplateEntry &x = a.entries[i], &y = b.entries[i];
+// A removal counts only for a template the script holds: one added and
+// removed again in the session leaves nothing to cut.
+bool Unchanged(const DialogState& start, const DialogState& now) {
+    WORD wInScript = 0;
+    for (int n : start.listed) wInScript = static_cast<WORD>(wInScript | (1u << n));
+    if (start.listed != now.listed || (now.wPendingRemoval & wInScript) != 0) return false;
+    for (size_t i = 0; i < start.entries.size(); ++i) {
+        const TemplateEntry &x = start.entries[i], &y = now.entries[i];
         if (x.SwitchID != y.SwitchID) return false;
-        for (int c = 0; c < AO_CHANNEL_COUNT; ++c) {
-            const AoChannelSetting &s = x.Channels[c], &t = y.Channels[c];
-            if (s.InitialCode != t.InitialCode || s.VoltageMax != t.VoltageMax || s.VoltageMin != t.VoltageMin ||
-                s.CurrentMax != t.CurrentMax || s.CurrentMin != t.CurrentMin)
-                return false;
-        }
+        for (int c = 0; c < AO_CHANNEL_COUNT; ++c)
+            if (!SameSetting(x.Channels[c], y.Channels[c])) return false;
     }
     return true;
 }
@@ -311,7 +311,7 @@ int RunSession(CDialogUser& user, const std::vector<Command>& commands) {
         }
     }
     const DialogState after = StateOf(user);
-    if (!bSave && SameState(before, after)) return EXIT_DONE;                  // the script holds it already
+    if (!bSave && Unchanged(before, after)) return EXIT_DONE;                  // the script holds it already
     if (after.listed.empty() && after.wPendingRemoval == 0) return EXIT_DONE;  // nothing to write
     if (!IsWindowEnabled(user.Control(IDOK))) {
         // Save waits for an edit: the person chooses a template's own BoardID again.
