@@ -38,17 +38,12 @@ cfg() {
 
 printf '=== the image folder %s, its registry script from %s\n' "${image#"$root"/}" \
   "tools/pci6406cfg/examples/PCI6406.reg"
-# Template0, BoardID 0: boards without a switch.
-cfg add
-cfg range 0 1 "0 ~ 10V"
-cfg range 0 2 "4 ~ 20mA"
-cfg range 0 3 "-5 ~ 5V"
-# Template1, BoardID 3: boards whose switch is set to 3.
-cfg add
-cfg boardid 1 3
-cfg range 1 0 "0 ~ 20mA"
-cfg range 1 1 "0 ~ 5V" none
+# One session, one save: Template0, BoardID 0, for boards without a switch;
+# Template1, BoardID 3, for boards whose switch is set to 3.
+cfg add, range 0 1 0~10V, range 0 2 4~20mA, range 0 3 -5~5V, \
+  add, boardid 1 3, range 1 0 0~20mA, range 1 1 0~5V none
 cfg list
+cfg check
 
 printf '\n=== image build and first start on an empty registry, then requests from %s\n' \
   "${requests#"$root"/}"

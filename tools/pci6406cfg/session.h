@@ -1,0 +1,11 @@
+#pragma once
+// One dialog session: the commands worked in the open dialog one after
+// another, and Save pressed once at the end.
+#include <vector>
+
+#include "command.h"
+#include "dialog_user.h"
+
+// Saves when the commands changed what the dialog holds, or `save` asks; a
+// refusal ends the session with nothing saved. Returns the exit status.
+int RunSession(CDialogUser& user, const std::vector<Command>& commands);
