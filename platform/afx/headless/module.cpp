@@ -1,4 +1,7 @@
-// Modules, and the controls DDX_Control finds in a headless dialog.
+// Modules: the library's own stands apart from the program's, because the
+// dialogs take their templates from the library (AFX_MANAGE_STATE) and its
+// name is the caption of their message boxes. And the controls DDX_Control
+// makes in a headless dialog, with the styles of the dialogs' templates.
 #include <errno.h>
 #include <string>
 #include "afxcmn.h"
@@ -45,8 +48,6 @@ ControlKind KindOf(const CWnd& rControl, int nIDC) {
 }  // namespace
 
 extern "C" HMODULE GetModuleHandleA(LPCSTR lpModuleName) { return lpModuleName == NULL ? kProgramInstance : NULL; }
-
-extern "C" void InitCommonControls(void) {}
 
 extern "C" BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce) { return picce != NULL; }
 

@@ -1,4 +1,5 @@
-// The person at the screen, where message boxes and modal dialogs wait. A
+// The person at the screen, where message boxes and modal dialogs (the
+// About box) wait. A
 // headless screen has nobody at it, so either ends the process. Programs that
 // bring a person (the test aids, platform/afx/testing) put theirs in front of
 // both at link time: the callers are in other files, so the linker's --wrap
