@@ -1,7 +1,7 @@
-// Push buttons: a click (press and release over the button) sends BN_CLICKED
-// to the parent, which is how Add, Remove, Save and Close reach the dialog;
-// the default push button tells the dialog manager so, for Enter to be Save.
-// Static controls are plain windows with a text: the device page's features.
+// Push buttons and static controls, each feature for a dialog behaviour:
+// - a click sends BN_CLICKED to the parent: Add, Remove, Save and Close.
+// - the default push button tells the dialog manager: Enter is Save.
+// - a static control is a window with a text: the device page's features.
 #include "hl_window.h"
 
 namespace hl {

@@ -1,8 +1,7 @@
-// The combo box, as a drop-down list. No CB_ message raises a notification,
-// so the range and BoardID boxes set from code never call their handlers;
-// only a person's choice raises CBN_SELCHANGE, also for the item already
-// chosen (every choice is an edit). An index out of range keeps the
-// selection, as the real box does: a SwitchID over 15 must clear it with -1.
+// The combo box as a drop-down list, each feature for a dialog behaviour:
+// - no CB_ message notifies: the pages set their boxes without calling their handlers.
+// - a person's choice raises CBN_SELCHANGE, also for the item chosen: every choice is an edit.
+// - an index out of range keeps the selection: a SwitchID over 15 clears it with -1.
 #include <cstring>
 #include "hl_window.h"
 

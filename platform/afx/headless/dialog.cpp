@@ -1,14 +1,10 @@
-// The dialog manager, as far as the dialogs meet it:
-// - dialogs without templates (controls come from DDX_Control), hidden until
-//   WM_INITDIALOG has run: the main dialog's pages are made during it;
-// - the first tab stop taking the focus after WM_INITDIALOG: the tree, which
-//   then selects its first row, so the dialog opens on "DeviceTemplate";
-// - the focus saved when a dialog is hidden or deactivated and given back
-//   when it is activated: the tree has it again when the About box closes;
-// - EndDialog hiding a modeless dialog: Close hides the main dialog;
-// - the modal loop, worked by the person: the About box (F1 in the tree);
-// - Enter, Escape and Tab (IsDialogMessage): Enter is Save, the default
-//   button, Escape is Close, and a host's message loop hands keys on.
+// The dialog manager, each feature for a dialog behaviour:
+// - dialogs hidden until WM_INITDIALOG has run: the main dialog makes its pages there.
+// - the first tab stop focused after WM_INITDIALOG: the dialog opens on "DeviceTemplate".
+// - focus kept over hiding and deactivation: the tree has it again after the About box.
+// - EndDialog hiding a modeless dialog: Close hides the main dialog.
+// - the modal loop, worked by the person: the About box.
+// - Enter, Escape and Tab (IsDialogMessage): Enter is Save, Escape is Close.
 #include "hl_window.h"
 
 namespace {

@@ -1,7 +1,7 @@
-// Modules: the library's own stands apart from the program's, because the
-// dialogs take their templates from the library (AFX_MANAGE_STATE) and its
-// name is the caption of their message boxes. And the controls DDX_Control
-// makes in a headless dialog, with the styles of the dialogs' templates.
+// Modules and the controls DDX_Control makes, each for a dialog behaviour:
+// - the library's module apart from the program's: the dialogs' templates (AFX_MANAGE_STATE).
+// - the module's name: the caption of the dialogs' message boxes.
+// - controls with their templates' styles: the tree's 18 rows, Save as the default button.
 #include <errno.h>
 #include <string>
 #include "afxcmn.h"

@@ -1,7 +1,6 @@
-// The tab control. TCM_ messages raise no notification, and the first item
-// inserted is selected silently, so the dialog starts on "Device" without a
-// TCN_SELCHANGE; a person's click on another tab raises TCN_SELCHANGING and
-// TCN_SELCHANGE, on which the dialog shows that tab's page.
+// The tab control, each feature for a dialog behaviour:
+// - no TCM_ message notifies, the first item selected silently: the dialog starts on "Device".
+// - a click on another tab raises TCN_SELCHANGE: the dialog shows that tab's page.
 #include <algorithm>
 #include "hl_window.h"
 

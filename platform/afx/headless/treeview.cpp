@@ -1,21 +1,13 @@
-// The tree-view control, with the rules of the real one that the dialogs
-// meet, in the control's order of notifications and steps:
-// - selecting from code notifies (TVN_SELCHANGING, TVN_SELCHANGED) when the
-//   selection moves, expanding the ancestors between: Add selects the first
-//   template, and the pages follow every selection;
-// - deleting the selected item selects the next sibling, else the parent,
-//   else the previous sibling: Remove leaves a neighbour selected, shown;
-// - the visible order and the first visible item, clamped so that no rows
-//   stay empty at the bottom: the dialog scrolls the templates to the top;
-// - the focus selects the first visible item when nothing is selected: the
-//   dialog opens on "DeviceTemplate";
-// - expanding and collapsing, by code and by the expand button, with the
-//   selection moved silently out of a collapsed branch, and the scroll bar's
-//   lines: a folded or scrolled tree hides no template from Add or Save;
-// - a click on a label selects it: how a person picks a template;
-// - keys announced with TVN_KEYDOWN: F1 in the tree opens the About box;
-// - every item announced with TVN_DELETEITEM as the tree goes, after its
-//   dialog's WM_DESTROY: the dialog still reads the tree when it saves there.
+// The tree-view control, in the real one's order of notifications and steps, each feature
+// for a dialog behaviour:
+// - selecting from code notifies when the selection moves: the pages follow Add's selection.
+// - deleting the selected item selects a neighbour, notified: the pages follow Remove.
+// - visible order and first visible item, clamped at the bottom: the templates scroll to the top.
+// - the focus selecting the first visible item: the dialog opens on "DeviceTemplate".
+// - expanding, collapsing and the scroll bar's lines: a folded or scrolled tree loses no template.
+// - a click on a label selects it: how a person picks a template.
+// - keys announced with TVN_KEYDOWN: F1 in the tree opens the About box.
+// - items deleted after the dialog's WM_DESTROY: the dialog saves from the tree there.
 #include <algorithm>
 #include <cstring>
 #include <set>

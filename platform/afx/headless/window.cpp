@@ -1,15 +1,9 @@
-// Windows in memory, with what of the window manager the dialogs meet:
-// - classes and creation, WM_NCCREATE to WM_SIZE: controls are made when
-//   DDX_Control binds them, and the tree sizes its rows from WM_SIZE;
-// - destruction, WM_DESTROY parents first and WM_NCDESTROY children first:
-//   the main dialog saves from its still-living tree in OnDestroy, and the
-//   dialog and its pages delete themselves at WM_NCDESTROY;
-// - visibility and activation order: Close hides the dialog, and the About
-//   box gives the activation, and so the focus, back to the dialog;
-// - the focus, WM_SETFOCUS and WM_KILLFOCUS: the tree selects its first
-//   row when it first takes the focus, and a disabled Save button drops it;
-// - the client edge of a control: the main dialog's tree shows 18 rows,
-//   every template with its root and device item;
+// Windows in memory, each feature for a dialog behaviour:
+// - creation, WM_NCCREATE to WM_SIZE: DDX_Control makes the controls; the tree sizes its rows.
+// - WM_DESTROY parents first, WM_NCDESTROY children first: OnDestroy saves from the tree.
+// - visibility and activation order: Close hides the dialog; the About box hands it back.
+// - focus, WM_SETFOCUS and WM_KILLFOCUS: the tree's first selection; Save, disabled, drops it.
+// - a control's client edge: the main dialog's tree shows 18 rows, every template.
 // - window texts: the device page's feature text.
 #include <algorithm>
 #include <cstring>
