@@ -1,8 +1,8 @@
 // The UTF-16 forms the driver reads and writes, by the target's C runtime:
-// coredll's swscanf and swprintf (the platform's form, without a count). A
-// program that uses them links coredll, as the driver does; the configuration
-// library, which uses none, never pulls this file in. Where WCHAR is the
-// compiler's wchar_t (Windows), the C library's own functions are these.
+// coredll's swscanf and swprintf (the platform's form, without a count), so
+// they come with coredll (aoc_layout); the configuration library takes the
+// 8-bit forms alone. Where WCHAR is the compiler's wchar_t (Windows), the C
+// library's own functions are these.
 #include <windows.h>
 
 #include <type_traits>
