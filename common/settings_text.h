@@ -2,8 +2,15 @@
 // Text forms shared by the driver and the configuration library: the template
 // text and device text of an AO channel setting, device key names, value
 // names and the display name. Formatting never writes past `cap` units and
-// always terminates (cap > 0). Parsing follows the C formatted-input rules
-// exactly (see ParseTemplateText), independent of the process locale.
+// always terminates (cap > 0).
+//
+// The platform's C runtime reads and writes them with the formats below: the
+// 8-bit forms with sscanf and sprintf, the UTF-16 forms (the driver's) with
+// the target's swscanf and swprintf, coredll's (settings_text_wide.cpp). Both
+// work in the C locale, which a program is in until it calls
+// setlocale; nothing in this system does. Only the device text's decimal
+// point is the locale's; the whole numbers of the other texts read and print
+// alike in any locale but for the blanks its isspace skips.
 #include <cstddef>
 #include <cstdint>
 #include "ao_setting.h"
@@ -25,10 +32,13 @@ enum ScanWidth {
     SCAN_WIDTH_FIVE = 5,  // " %5u %5ld %5ld %5ld %5ld": the driver
 };
 
-// Scans up to `count` units of `text` (a zero unit also ends it). Blanks are
-// skipped before each number; a width ends a number after that many
+// Scans up to `count` units of `text` (a zero unit also ends it; a text that
+// none ends within `count` is read as far as its first 255 units). Blanks
+// are skipped before each number; a width ends a number after that many
 // characters, even mid-digits, and the next number starts where it stopped.
 // Returns how many numbers were taken (0..5); fields not taken are untouched.
+// The numbers are long: 64 bits on this Linux, 32 on the targets, where a
+// number beyond 32 bits saturates.
 int ParseTemplateText(const char* text, size_t count, ScanWidth width, TemplateTextNumbers& numbers);
 int ParseTemplateText(const LayoutWChar* text, size_t count, ScanWidth width, TemplateTextNumbers& numbers);
 

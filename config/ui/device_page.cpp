@@ -13,8 +13,6 @@ const char kFeatures[] =
     "*2,500 VDC isolation between the outputs and the PCI bus\n"
     "*Keeps output values after system hot reset";
 
-WORD Bit(DWORD n) { return n < static_cast<DWORD>(TEMPLATE_COUNT) ? static_cast<WORD>(1u << n) : 0; }
-
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CDevicePage, CSelfOwnedDialog)
@@ -55,14 +53,14 @@ void CDevicePage::OnBoardIDChange() {
     if (nChosen < 0 || nChosen >= TEMPLATE_COUNT) return;
     m_nChosenSwitchID = nChosen;
     TemplateEntry& entry = m_pOwner->CurrentTemplate();
-    if ((m_pOwner->m_wUsedSwitchIDs & Bit(static_cast<DWORD>(nChosen))) &&
+    if ((m_pOwner->m_wUsedSwitchIDs & TemplateBit(static_cast<DWORD>(nChosen))) &&
         static_cast<DWORD>(nChosen) != entry.SwitchID) {
         MessageBox("SwitchID already used!");
         m_nChosenSwitchID = static_cast<int>(entry.SwitchID);
         SelectSwitchID(entry.SwitchID);
     }
-    m_pOwner->m_wUsedSwitchIDs &= static_cast<WORD>(~Bit(entry.SwitchID));
-    m_pOwner->m_wUsedSwitchIDs |= Bit(static_cast<DWORD>(m_nChosenSwitchID));
+    m_pOwner->m_wUsedSwitchIDs &= static_cast<WORD>(~TemplateBit(entry.SwitchID));
+    m_pOwner->m_wUsedSwitchIDs |= TemplateBit(static_cast<DWORD>(m_nChosenSwitchID));
     entry.SwitchID = static_cast<DWORD>(m_nChosenSwitchID);
     m_pOwner->SetModified();
 }

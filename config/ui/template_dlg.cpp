@@ -124,8 +124,7 @@ BOOL CTemplateDlg::OnInitDialog() {
         m_pDevicePage = NULL;
 
     for (int n = 0; n < TEMPLATE_COUNT; ++n) {
-        if (LoadTemplate(m_templates[n], n) && m_templates[n].SwitchID < static_cast<DWORD>(TEMPLATE_COUNT))
-            m_wUsedSwitchIDs |= static_cast<WORD>(1u << m_templates[n].SwitchID);
+        if (LoadTemplate(m_templates[n], n)) m_wUsedSwitchIDs |= TemplateBit(m_templates[n].SwitchID);
     }
     if (m_wUnreadTemplates != 0) {
         // What could not be read is left out, so that no save can overwrite it.
@@ -133,7 +132,7 @@ BOOL CTemplateDlg::OnInitDialog() {
         for (HTREEITEM hItem = m_tree.GetChildItem(hDevice); hItem != NULL;) {
             HTREEITEM hNext = m_tree.GetNextSiblingItem(hItem);
             int n = TemplateNumberOf(m_tree.GetItemText(hItem));
-            if (n >= 0 && (m_wUnreadTemplates & (1u << n))) m_tree.DeleteItem(hItem);
+            if (n >= 0 && (m_wUnreadTemplates & TemplateBit(n))) m_tree.DeleteItem(hItem);
             hItem = hNext;
         }
         ReportScriptError("Cannot read the registry script",

@@ -1,23 +1,19 @@
 #pragma once
 // The main dialog: the template tree, the "Device" and "AO" tabs over their
 // pages, and the 16-entry template table with the store operations that list,
-// load, add, remove and save the templates of the board's registry script.
+// load, add, remove and save the templates of the board's registry script
+// (template_dlg_store.cpp, over config/engine/template_store).
 #include <afxcmn.h>
 #include <afxwin.h>
 
-#include "ao_setting.h"
 #include "registry_layout.h"
 #include "resource.h"
 #include "self_owned_dialog.h"
+#include "template_store.h"
 
 class COutputRangePage;
 class CDevicePage;
 class CRegScript;
-
-struct TemplateEntry {
-    DWORD SwitchID;
-    AoChannelSetting Channels[AO_CHANNEL_COUNT];
-};
 
 // Unsaved edits, shared by every dialog of the process; goes with the state
 // of the Save button.
@@ -119,6 +115,3 @@ private:
     // A message box naming the script and m_dwScriptError.
     void ReportScriptError(LPCSTR lpszWhat, LPCSTR lpszOutcome);
 };
-
-// The number of a template item's text ("Template0" .. "Template15"), or -1.
-int TemplateNumberOf(LPCSTR lpszItemText);

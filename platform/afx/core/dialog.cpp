@@ -7,8 +7,6 @@
 CDataExchange::CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
     : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
 
-HWND CDataExchange::PrepareCtrl(int nIDC) { return ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC); }
-
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
     if (rControl.m_hWnd != NULL) return;
     HWND hWndControl = AfxImplPrepareControl(pDX->m_pDlgWnd->m_hWnd, nIDC, rControl);
@@ -41,25 +39,18 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDCANCEL, OnCancel)
 END_MESSAGE_MAP()
 
-CDialog::CDialog() : m_lpszTemplateName(NULL), m_pParentWnd(NULL) {}
-
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_lpszTemplateName(MAKEINTRESOURCE(nIDTemplate)), m_pParentWnd(pParentWnd) {}
 
-CDialog::CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd)
-    : m_lpszTemplateName(lpszTemplateName), m_pParentWnd(pParentWnd) {}
-
-BOOL CDialog::Create(LPCTSTR lpszTemplateName, CWnd* pParentWnd) {
-    m_lpszTemplateName = lpszTemplateName;
+BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) {
+    m_lpszTemplateName = MAKEINTRESOURCE(nIDTemplate);
     m_pParentWnd = pParentWnd;
     RegisterCommonControls();
-    HWND hWnd = ::CreateDialogParam(AfxGetResourceHandle(), lpszTemplateName,
+    HWND hWnd = ::CreateDialogParam(AfxGetResourceHandle(), m_lpszTemplateName,
                                     pParentWnd != NULL ? pParentWnd->m_hWnd : NULL, AfxDlgProc,
                                     reinterpret_cast<LPARAM>(this));
     return hWnd != NULL;
 }
-
-BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd) { return Create(MAKEINTRESOURCE(nIDTemplate), pParentWnd); }
 
 int CDialog::DoModal() {
     RegisterCommonControls();
@@ -70,15 +61,14 @@ int CDialog::DoModal() {
 
 void CDialog::EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
 
+// The dialogs exchange no data but their controls, which are bound here.
 BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
+    CDataExchange dx(this, FALSE);
+    DoDataExchange(&dx);
     return TRUE;
 }
 
-void CDialog::OnOK() {
-    if (!UpdateData(TRUE)) return;
-    EndDialog(IDOK);
-}
+void CDialog::OnOK() { EndDialog(IDOK); }
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
@@ -112,7 +102,6 @@ AFX_MODULE_STATE* g_pModuleState = NULL;
 }  // namespace
 
 AFX_MODULE_STATE* AfxGetModuleState() { return g_pModuleState != NULL ? g_pModuleState : &AppModuleState(); }
-AFX_MODULE_STATE* AfxGetAppModuleState() { return &AppModuleState(); }
 AFX_MODULE_STATE* AfxGetStaticModuleState() { return &LibraryModuleState(); }
 
 AFX_MODULE_STATE* AfxSetModuleState(AFX_MODULE_STATE* pNewState) {
@@ -126,23 +115,5 @@ AFX_MAINTAIN_STATE::AFX_MAINTAIN_STATE(AFX_MODULE_STATE* pModuleState)
 
 AFX_MAINTAIN_STATE::~AFX_MAINTAIN_STATE() { AfxSetModuleState(m_pPrevModuleState); }
 
-HINSTANCE AfxGetInstanceHandle() { return AfxGetModuleState()->m_hCurrentInstanceHandle; }
 HINSTANCE AfxGetResourceHandle() { return AfxGetModuleState()->m_hCurrentResourceHandle; }
-void AfxSetResourceHandle(HINSTANCE hInstResource) { AfxGetModuleState()->m_hCurrentResourceHandle = hInstResource; }
 LPCTSTR AfxGetAppName() { return AfxGetModuleState()->m_lpszCurrentAppName; }
-
-int AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT) {
-    if ((nType & MB_ICONMASK) == 0) {
-        switch (nType & MB_TYPEMASK) {
-        case MB_OK:
-        case MB_OKCANCEL:
-        case MB_YESNO:
-        case MB_YESNOCANCEL:
-            nType |= MB_ICONEXCLAMATION;
-            break;
-        default:
-            break;
-        }
-    }
-    return ::MessageBox(NULL, lpszText, AfxGetAppName(), nType);
-}

@@ -3,13 +3,8 @@
 
 namespace {
 
-// Handle maps. Leaked on purpose: windows may outlive static destruction.
+// The handle map. Leaked on purpose: windows may outlive static destruction.
 std::map<HWND, CWnd*>& PermanentMap() {
-    static std::map<HWND, CWnd*>* pMap = new std::map<HWND, CWnd*>;
-    return *pMap;
-}
-
-std::map<HWND, CWnd*>& TemporaryMap() {
     static std::map<HWND, CWnd*>* pMap = new std::map<HWND, CWnd*>;
     return *pMap;
 }
@@ -69,37 +64,9 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
     return it != PermanentMap().end() ? it->second : NULL;
 }
 
-CWnd* CWnd::FromHandle(HWND hWnd) {
-    if (hWnd == NULL) return NULL;
-    if (CWnd* pWnd = FromHandlePermanent(hWnd)) return pWnd;
-    std::map<HWND, CWnd*>& temps = TemporaryMap();
-    for (std::map<HWND, CWnd*>::iterator it = temps.begin(); it != temps.end();) {
-        if (!::IsWindow(it->first)) {
-            it->second->m_hWnd = NULL;
-            delete it->second;
-            it = temps.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    if (!::IsWindow(hWnd)) return NULL;
-    CWnd*& pTemp = temps[hWnd];
-    if (pTemp == NULL) {
-        pTemp = new CWnd;
-        pTemp->m_hWnd = hWnd;
-    }
-    return pTemp;
-}
-
 BOOL CWnd::Attach(HWND hWndNew) {
     // One object per window: a second would never see its messages.
     if (hWndNew == NULL || m_hWnd != NULL || FromHandlePermanent(hWndNew) != NULL) return FALSE;
-    std::map<HWND, CWnd*>::iterator temp = TemporaryMap().find(hWndNew);
-    if (temp != TemporaryMap().end()) {
-        temp->second->m_hWnd = NULL;
-        delete temp->second;
-        TemporaryMap().erase(temp);
-    }
     m_hWnd = hWndNew;
     PermanentMap()[hWndNew] = this;
     return TRUE;
@@ -121,17 +88,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
         ::SetWindowLongPtr(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     if (pfnOld != &AfxWndProc) m_pfnSuper = pfnOld;
     return TRUE;
-}
-
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent) {
-    HWND hWndControl = ::GetDlgItem(pParent->m_hWnd, nID);
-    return hWndControl != NULL && SubclassWindow(hWndControl);
-}
-
-HWND CWnd::UnsubclassWindow() {
-    if (m_pfnSuper != NULL) ::SetWindowLongPtr(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    m_pfnSuper = NULL;
-    return Detach();
 }
 
 BOOL CWnd::DestroyWindow() {
@@ -225,57 +181,21 @@ void CWnd::PostNcDestroy() {}
 
 void CWnd::DoDataExchange(CDataExchange*) {}
 
-BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange dx(this, bSaveAndValidate);
-    DoDataExchange(&dx);
-    return TRUE;
-}
-
 // ---- Window operations -------------------------------------------------
 
-DWORD CWnd::GetStyle() const { return (DWORD)::GetWindowLongPtr(m_hWnd, GWL_STYLE); }
-DWORD CWnd::GetExStyle() const { return (DWORD)::GetWindowLongPtr(m_hWnd, GWL_EXSTYLE); }
-int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
-CWnd* CWnd::GetDlgItem(int nID) const { return FromHandle(::GetDlgItem(m_hWnd, nID)); }
-void CWnd::GetDlgItem(int nID, HWND* phWnd) const { *phWnd = ::GetDlgItem(m_hWnd, nID); }
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessage(m_hWnd, message, wParam, lParam);
 }
 BOOL CWnd::ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
-BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 BOOL CWnd::EnableWindow(BOOL bEnable) { return ::EnableWindow(m_hWnd, bEnable); }
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
 void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint) {
     ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
 }
 void CWnd::MoveWindow(LPCRECT lpRect, BOOL bRepaint) {
     MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
 }
-void CWnd::GetWindowRect(LPRECT lpRect) const { ::GetWindowRect(m_hWnd, lpRect); }
 void CWnd::GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
-void CWnd::ScreenToClient(LPPOINT lpPoint) const { ::ScreenToClient(m_hWnd, lpPoint); }
-void CWnd::ScreenToClient(LPRECT lpRect) const {
-    ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->left));
-    ::ScreenToClient(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
-}
-void CWnd::ClientToScreen(LPPOINT lpPoint) const { ::ClientToScreen(m_hWnd, lpPoint); }
-void CWnd::ClientToScreen(LPRECT lpRect) const {
-    ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->left));
-    ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
-}
 void CWnd::SetWindowText(LPCTSTR lpszString) { ::SetWindowText(m_hWnd, lpszString); }
-int CWnd::GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const {
-    return ::GetWindowText(m_hWnd, lpszStringBuf, nMaxCount);
-}
-void CWnd::GetWindowText(CString& rString) const {
-    int nLength = ::GetWindowTextLength(m_hWnd);
-    ::GetWindowText(m_hWnd, rString.GetBufferSetLength(nLength), nLength + 1);
-    rString.ReleaseBuffer();
-}
-int CWnd::GetWindowTextLength() const { return ::GetWindowTextLength(m_hWnd); }
-CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
-CWnd* CWnd::GetFocus() { return FromHandle(::GetFocus()); }
 
 int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType) {
     if (lpszCaption == NULL) lpszCaption = AfxGetAppName();

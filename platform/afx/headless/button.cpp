@@ -1,4 +1,7 @@
-// Push buttons and static controls.
+// Push buttons and static controls, each feature for a dialog behaviour:
+// - a click sends BN_CLICKED to the parent: Add, Remove, Save and Close.
+// - the default push button tells the dialog manager: Enter is Save.
+// - a static control is a window with a text: the device page's features.
 #include "hl_window.h"
 
 namespace hl {
@@ -7,7 +10,6 @@ namespace {
 struct Button {
     explicit Button(HWND) {}
     bool pressed = false;
-    int check = 0;
 };
 
 }  // namespace
@@ -15,46 +17,18 @@ struct Button {
 LRESULT CALLBACK ButtonProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     Button* button = ControlState<Button>(hWnd, Msg);
     if (button == NULL || Msg == WM_NCCREATE) return DefWindowProcA(hWnd, Msg, wParam, lParam);
-    Window* window = Find(hWnd);
     switch (Msg) {
     case WM_GETDLGCODE:
-        if ((window->style & BS_TYPEMASK) == BS_GROUPBOX) return DLGC_STATIC;
-        if ((window->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return DLGC_BUTTON | DLGC_DEFPUSHBUTTON;
-        return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
+        return (Find(hWnd)->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? DLGC_DEFPUSHBUTTON : 0;
     case WM_LBUTTONDOWN:
         SetFocus(hWnd);
         if ((button = ControlOf<Button>(hWnd)) != NULL) button->pressed = true;
         return 0;
     case WM_LBUTTONUP:
-        // Released over the button: BN_CLICKED to the parent.
         if (button->pressed) {
             button->pressed = false;
             NotifyCommand(hWnd, BN_CLICKED);
         }
-        return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_SPACE) button->pressed = true;
-        return 0;
-    case WM_KEYUP:
-        if (wParam == VK_SPACE && button->pressed) {
-            button->pressed = false;
-            NotifyCommand(hWnd, BN_CLICKED);
-        }
-        return 0;
-    case WM_KILLFOCUS:
-        button->pressed = false;
-        return 0;
-    case BM_CLICK:
-        SendMessageA(hWnd, WM_LBUTTONDOWN, 0, 0);
-        SendMessageA(hWnd, WM_LBUTTONUP, 0, 0);
-        return 0;
-    case BM_GETCHECK:
-        return button->check;
-    case BM_SETCHECK:
-        button->check = (int)wParam;
-        return 0;
-    case BM_SETSTYLE:
-        window->style = (window->style & ~BS_TYPEMASK) | (wParam & BS_TYPEMASK);
         return 0;
     default:
         return DefWindowProcA(hWnd, Msg, wParam, lParam);
@@ -62,7 +36,6 @@ LRESULT CALLBACK ButtonProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK StaticProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (Msg == WM_GETDLGCODE) return DLGC_STATIC;
     return DefWindowProcA(hWnd, Msg, wParam, lParam);
 }
 

@@ -1,7 +1,10 @@
-// The dialog manager: dialogs without templates (their controls come from
-// DDX_Control), the dialog window procedure, the modal loop and the keyboard
-// rules of IsDialogMessage.
-#include <cstdlib>
+// The dialog manager, each feature for a dialog behaviour:
+// - dialogs hidden until WM_INITDIALOG has run: the main dialog makes its pages there.
+// - the first tab stop focused after WM_INITDIALOG: the dialog opens on "DeviceTemplate".
+// - focus kept over hiding and deactivation: the tree has it again after the About box.
+// - EndDialog hiding a modeless dialog: Close hides the main dialog.
+// - the modal loop, worked by the person: the About box.
+// - Enter, Escape and Tab (IsDialogMessage): Enter is Save, Escape is Close.
 #include "hl_window.h"
 
 namespace {
@@ -9,41 +12,23 @@ namespace {
 using hl::Find;
 using hl::Window;
 
-// Dialog units of 8-point MS Sans Serif as Wine 8 draws it: 6 x 12 pixels
-// per 4 x 8 units.
-int DialogUnitsToPixelsX(int units) { return (units * 6 + 2) / 4; }
-int DialogUnitsToPixelsY(int units) { return (units * 12 + 4) / 8; }
-
-HWND CreateDialogWindow(HINSTANCE hInstance, UINT nIDTemplate, const DLGTEMPLATE* lpTemplate, HWND hWndParent,
-                        DLGPROC lpDialogFunc, LPARAM dwInitParam, bool bModal) {
+HWND CreateDialogWindow(HINSTANCE hInstance, const DLGTEMPLATE* lpTemplate, HWND hWndParent, DLGPROC lpDialogFunc,
+                        LPARAM dwInitParam, bool bModal) {
     // Without a template a dialog with a parent is a child page, one without
-    // is a pop-up; either is hidden until shown.
+    // is a pop-up; either is hidden until shown. Nothing is laid out from a
+    // dialog's size: the host or the dialog itself sets it.
     DWORD style = hWndParent != NULL && !bModal ? WS_CHILD : (WS_POPUP | WS_CAPTION | DS_MODALFRAME);
-    DWORD exStyle = 0;
-    int cx = 0, cy = 0;
-    if (lpTemplate != NULL) {
-        style = lpTemplate->style;
-        exStyle = lpTemplate->dwExtendedStyle;
-        cx = DialogUnitsToPixelsX(lpTemplate->cx);
-        cy = DialogUnitsToPixelsY(lpTemplate->cy);
-    }
-    HWND hWndOwner = hWndParent;
-    if (!(style & WS_CHILD)) hWndOwner = hl::TopLevel(hWndParent);
-    HWND hDlg = CreateWindowExA(exStyle, WC_DIALOG, "", style & ~WS_VISIBLE, 0, 0, cx, cy, hWndOwner, NULL,
-                                hInstance, NULL);
+    if (lpTemplate != NULL) style = lpTemplate->style;
+    HWND hDlg = CreateWindowExA(0, WC_DIALOG, "", style & ~WS_VISIBLE, 0, 0, 0, 0, hWndParent, NULL, hInstance, NULL);
     if (hDlg == NULL) return NULL;
-    Window* window = Find(hDlg);
-    window->isDialog = true;
-    window->modal = bModal;
-    window->templateId = nIDTemplate;
+    Find(hDlg)->isDialog = true;
     SetWindowLongPtrA(hDlg, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(lpDialogFunc));
-    if (bModal && hWndOwner != NULL) EnableWindow(hWndOwner, FALSE);
 
     // WM_INITDIALOG comes before the dialog is shown; TRUE asks for the
     // focus on the first tab stop (a pop-up without one takes it itself).
     HWND hWndFocus = GetNextDlgTabItem(hDlg, NULL, FALSE);
     LRESULT lInit = SendMessageA(hDlg, WM_INITDIALOG, (WPARAM)hWndFocus, dwInitParam);
-    if (Find(hDlg) != NULL && lInit && (!(style & DS_CONTROL) || (style & WS_VISIBLE))) {
+    if (Find(hDlg) != NULL && lInit) {
         hWndFocus = GetNextDlgTabItem(hDlg, NULL, FALSE);
         if (hWndFocus != NULL)
             SetFocus(hWndFocus);
@@ -61,7 +46,6 @@ void CollectTabStops(HWND hWndParent, std::vector<HWND>& stops) {
         const Window* child = Find(hWndChild);
         if (child == NULL || (child->style & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE) continue;
         if (child->style & WS_TABSTOP) stops.push_back(hWndChild);
-        if (child->exStyle & WS_EX_CONTROLPARENT) CollectTabStops(hWndChild, stops);
     }
 }
 
@@ -109,35 +93,29 @@ bool DialogEnded(HWND hDlg) {
 
 }  // namespace hl
 
-extern "C" HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
-                                   DLGPROC lpDialogFunc, LPARAM dwInitParam) {
-    UINT nID = IS_INTRESOURCE(lpTemplateName) ? LOWORD(lpTemplateName) : 0;
-    return CreateDialogWindow(hInstance, nID, NULL, hWndParent, lpDialogFunc, dwInitParam, false);
+extern "C" HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR, HWND hWndParent, DLGPROC lpDialogFunc,
+                                   LPARAM dwInitParam) {
+    return CreateDialogWindow(hInstance, NULL, hWndParent, lpDialogFunc, dwInitParam, false);
 }
 
 extern "C" HWND CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTemplate, HWND hWndParent,
                                            DLGPROC lpDialogFunc, LPARAM dwInitParam) {
     if (lpTemplate == NULL || lpTemplate->cdit != 0) return NULL;  // controls come from DDX_Control only
-    return CreateDialogWindow(hInstance, 0, lpTemplate, hWndParent, lpDialogFunc, dwInitParam, false);
+    return CreateDialogWindow(hInstance, lpTemplate, hWndParent, lpDialogFunc, dwInitParam, false);
 }
 
 extern "C" INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                    DLGPROC lpDialogFunc, LPARAM dwInitParam) {
+    // The About box has no owner, so none is disabled while it runs.
     UINT nID = IS_INTRESOURCE(lpTemplateName) ? LOWORD(lpTemplateName) : 0;
-    HWND hWndOwner = hl::TopLevel(hWndParent);
-    bool bOwnerWasEnabled = hWndOwner != NULL && IsWindowEnabled(hWndOwner);
-    HWND hDlg = CreateDialogWindow(hInstance, nID, NULL, hWndParent, lpDialogFunc, dwInitParam, true);
-    if (hDlg == NULL) {
-        if (bOwnerWasEnabled) EnableWindow(hWndOwner, TRUE);
-        return -1;
-    }
+    HWND hDlg = CreateDialogWindow(hInstance, NULL, hWndParent, lpDialogFunc, dwInitParam, true);
+    if (hDlg == NULL) return -1;
     // The modal loop: shown unless ended during WM_INITDIALOG, then worked
     // by the person until EndDialog.
     if (!hl::DialogEnded(hDlg) && !(Find(hDlg)->style & WS_VISIBLE)) ShowWindow(hDlg, SW_SHOWNORMAL);
     if (!hl::DialogEnded(hDlg)) AfxHeadlessWorkModalDialog(hDlg, nID);
     if (!hl::DialogEnded(hDlg)) EndDialog(hDlg, IDCANCEL);  // left open: the answerer reports it
     INT_PTR nResult = Find(hDlg) != NULL ? Find(hDlg)->result : 0;
-    if (bOwnerWasEnabled && IsWindow(hWndOwner)) EnableWindow(hWndOwner, TRUE);
     if (IsWindow(hDlg)) DestroyWindow(hDlg);
     return nResult;
 }
@@ -148,7 +126,6 @@ extern "C" BOOL EndDialog(HWND hDlg, INT_PTR nResult) {
     if (window == NULL || !window->isDialog) return FALSE;
     window->result = nResult;
     window->ended = true;
-    if (window->owner != NULL) EnableWindow(window->owner, TRUE);
     if (IsChild(hDlg, GetFocus())) SetFocus(hDlg);
     if ((window = Find(hDlg)) == NULL) return TRUE;
     window->style &= ~WS_VISIBLE;
@@ -184,9 +161,6 @@ extern "C" LRESULT DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam
         HWND hWndDefault = FindDefaultButton(hDlg);
         return hWndDefault != NULL ? MAKELONG(GetDlgCtrlID(hWndDefault), DC_HASDEFID) : 0;
     }
-    case WM_CLOSE:
-        SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(hDlg, IDCANCEL));
-        return 0;
     default:
         return DefWindowProcA(hDlg, Msg, wParam, lParam);
     }
@@ -204,20 +178,17 @@ extern "C" HWND GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious) {
     return stops[(index + 1) % stops.size()];
 }
 
-// Tab, Enter and Escape belong to the dialog unless the control asks for
-// them; everything else goes on to the control.
+// Tab, Enter and Escape belong to the dialog (none of its controls asks for
+// them); everything else goes on to the control.
 extern "C" BOOL IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
     if (Find(hDlg) == NULL || lpMsg == NULL || (lpMsg->hwnd != hDlg && !IsChild(hDlg, lpMsg->hwnd))) return FALSE;
-    LRESULT dlgCode = SendMessageA(lpMsg->hwnd, WM_GETDLGCODE, lpMsg->wParam, (LPARAM)lpMsg);
-    if (lpMsg->message == WM_KEYDOWN && !(dlgCode & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))) {
+    if (lpMsg->message == WM_KEYDOWN) {
         switch (lpMsg->wParam) {
-        case VK_TAB:
-            if (!(dlgCode & DLGC_WANTTAB)) {
-                HWND hWndNext = GetNextDlgTabItem(hDlg, GetFocus(), FALSE);
-                if (hWndNext != NULL) SetFocus(hWndNext);
-                return TRUE;
-            }
-            break;
+        case VK_TAB: {
+            HWND hWndNext = GetNextDlgTabItem(hDlg, GetFocus(), FALSE);
+            if (hWndNext != NULL) SetFocus(hWndNext);
+            return TRUE;
+        }
         case VK_RETURN: {
             HWND hWndFocus = GetFocus();
             if (IsChild(hDlg, hWndFocus) && (SendMessageA(hWndFocus, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON)) {

@@ -1,6 +1,7 @@
 #pragma once
 // The headless window manager: windows in memory, with the Win32 rules for
-// messages, creation and destruction order, visibility, activation and focus.
+// messages, creation and destruction order, visibility, activation and focus
+// that the configuration dialogs meet.
 #include <string>
 #include <vector>
 #include "afx_winuser.h"
@@ -14,23 +15,19 @@ struct Window {
     DWORD style;
     DWORD exStyle;
     UINT_PTR id;
-    HWND parent;  // of a child window
-    HWND owner;   // of a top-level window
+    HWND parent;                 // of a child window
     std::vector<HWND> children;  // creation order, which is also tab order
     RECT rect;                   // child: in the parent's client area; top-level: on the screen
     std::string text;
     HINSTANCE hInstance;
-    LONG_PTR userData;
     std::vector<unsigned char> extra;  // the class's window bytes
     void* control;                     // a control's state, owned by its class procedure
     bool destroying;
 
     // Dialog manager
     bool isDialog;
-    bool modal;
     bool ended;
     INT_PTR result;
-    UINT templateId;
     HWND savedFocus;
 };
 
@@ -45,7 +42,7 @@ bool IsTopLevel(const Window& window);
 // Shown and enabled together with every ancestor: a person can use it.
 bool Reachable(HWND hWnd);
 
-// Client area size: the window less its border.
+// Client area size: the window less its client edge.
 SIZE ClientSize(const Window& window);
 
 // WM_NOTIFY from a control to its parent; hdr's header is filled in.
@@ -54,9 +51,6 @@ LRESULT NotifySimple(HWND hWndControl, UINT code);
 // WM_COMMAND with a notification code from a control to its parent.
 void NotifyCommand(HWND hWndControl, UINT code);
 
-// Makes a top-level window the active one (NULL: none); with bSetFocus the
-// focus moves into it as when a person activates it.
-void Activate(HWND hWnd, bool bSetFocus);
 // The active window was hidden or destroyed: the most recent other one
 // that can be active takes over.
 void ActivateOther(HWND hWnd);

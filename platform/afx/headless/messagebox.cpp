@@ -1,5 +1,6 @@
-// Message boxes: a box waits for the person (person.cpp) under the rules
-// Win32 gives it.
+// Message boxes, for the dialogs' refusals, errors and save prompts: a box waits
+// for the person (person.cpp), owned by a window that still exists, with
+// "Error" for a caption the caller left out.
 #include "hl_window.h"
 
 extern "C" int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {

@@ -1,8 +1,8 @@
-// The person at the screen, where message boxes and modal dialogs wait. A
-// headless screen has nobody at it, so either ends the process. Programs that
-// bring a person (the test aids, platform/afx/testing) put theirs in front of
-// both at link time: the callers are in other files, so the linker's --wrap
-// reaches every call.
+// The person at the screen, where message boxes and modal dialogs (the About
+// box) wait. A headless screen has nobody at it, so either ends the process.
+// Programs that bring a person (the test aids, platform/afx/testing) put
+// theirs in front of both at link time: the callers are in other files, so
+// the linker's --wrap reaches every call.
 #include <cstdio>
 #include <cstdlib>
 #include "hl_window.h"

@@ -1,8 +1,13 @@
-// The tree-view control, with the rules of the real one that the dialogs
-// depend on: which operations notify, the visible order, the first visible
-// item and its clamping, what deleting or collapsing does to the selection,
-// and the selection taken when the tree gets the focus. The order of the
-// notifications and of the steps within each operation is the control's.
+// The tree-view control, in the real one's order of notifications and steps, each feature
+// for a dialog behaviour:
+// - selecting from code notifies when the selection moves: the pages follow Add's selection.
+// - deleting the selected item selects a neighbour, notified: the pages follow Remove.
+// - visible order and first visible item, clamped at the bottom: the templates scroll to the top.
+// - the focus selecting the first visible item: the dialog opens on "DeviceTemplate".
+// - expanding, collapsing and the scroll bar's lines: a folded or scrolled tree loses no template.
+// - a click on a label selects it: how a person picks a template.
+// - keys announced with TVN_KEYDOWN: F1 in the tree opens the About box.
+// - items deleted after the dialog's WM_DESTROY: the dialog saves from the tree there.
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -14,8 +19,6 @@ namespace {
 const int kIndent = 19;              // the control's minimum indent
 const int kCharWidth = 6;            // an average character of 8-point MS Sans Serif
 const int kNaturalItemHeight = 16;   // its 13-pixel height plus 3, rounded down to even
-const UINT kExpandMask = TVIF_HANDLE | TVIF_STATE | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-const UINT kSelectMask = TVIF_TEXT | TVIF_HANDLE | TVIF_STATE | TVIF_PARAM;
 
 struct Item {
     Item* parent = NULL;
@@ -26,9 +29,6 @@ struct Item {
     std::string text;
     UINT state = 0;
     int cChildren = 0;
-    LPARAM lParam = 0;
-    int iImage = 0;
-    int iSelectedImage = 0;
     int level = 0;
     int order = -1;  // row in the visible order; -1 under a collapsed ancestor
 };
@@ -43,7 +43,6 @@ struct Tree {
     std::set<Item*> items;
     Item* selected = NULL;
     Item* firstVisible = NULL;
-    Item* dropItem = NULL;
     int maxOrder = 0;
     int itemHeight = kNaturalItemHeight;
     int clientWidth = 0;
@@ -126,28 +125,19 @@ void SetFirstVisible(Tree& tree, Item* first) {
 
 // ---- Notifications -----------------------------------------------------
 
-void Describe(TVITEMA& target, UINT mask, Item* item, std::string& text) {
-    target.mask = mask;
+// The items by handle and state; the dialogs read nothing else of them.
+void Describe(TVITEMA& target, Item* item) {
+    target.mask = TVIF_HANDLE | TVIF_STATE;
     target.hItem = ToHandle(item);
     target.state = item->state;
-    target.iImage = item->iImage;
-    target.iSelectedImage = item->iSelectedImage;
-    target.cChildren = item->cChildren;
-    target.lParam = item->lParam;
-    if (mask & TVIF_TEXT) {
-        text = item->text;
-        target.pszText = &text[0];
-        target.cchTextMax = (int)text.size() + 1;
-    }
 }
 
-LRESULT SendTreeNotify(Tree& tree, UINT code, UINT action, UINT mask, Item* oldItem, Item* newItem) {
+LRESULT SendTreeNotify(Tree& tree, UINT code, UINT action, Item* oldItem, Item* newItem) {
     NMTREEVIEWA nm;
     memset(&nm, 0, sizeof(nm));
     nm.action = action;
-    std::string oldText, newText;
-    if (oldItem != NULL) Describe(nm.itemOld, mask, oldItem, oldText);
-    if (newItem != NULL) Describe(nm.itemNew, mask, newItem, newText);
+    if (oldItem != NULL) Describe(nm.itemOld, oldItem);
+    if (newItem != NULL) Describe(nm.itemNew, newItem);
     return Notify(tree.hwnd, code, &nm.hdr);
 }
 
@@ -158,7 +148,7 @@ LRESULT SendTreeNotify(Tree& tree, UINT code, UINT action, UINT mask, Item* oldI
 bool Expand(Tree& tree, Item* item, bool byUser) {
     if (!HasChildren(item)) return false;
     bool notify = byUser || !(item->state & TVIS_EXPANDEDONCE);
-    if (notify && SendTreeNotify(tree, TVN_ITEMEXPANDINGA, TVE_EXPAND, kExpandMask, NULL, item)) return false;
+    if (notify && SendTreeNotify(tree, TVN_ITEMEXPANDINGA, TVE_EXPAND, NULL, item)) return false;
     if (!Valid(tree, item) || item->firstChild == NULL) return false;
     item->state |= TVIS_EXPANDED;
     if (Shown(item) && tree.firstVisible != NULL) {
@@ -173,7 +163,7 @@ bool Expand(Tree& tree, Item* item, bool byUser) {
         }
     }
     if (notify) {
-        SendTreeNotify(tree, TVN_ITEMEXPANDEDA, TVE_EXPAND, kExpandMask, NULL, item);
+        SendTreeNotify(tree, TVN_ITEMEXPANDEDA, TVE_EXPAND, NULL, item);
         if (Valid(tree, item)) item->state |= TVIS_EXPANDEDONCE;
     }
     return true;
@@ -186,11 +176,11 @@ void RemoveItem(Tree& tree, Item* item);
 bool Collapse(Tree& tree, Item* item, bool removeChildren, bool byUser) {
     if (!HasChildren(item)) return false;
     UINT action = TVE_COLLAPSE | (removeChildren ? TVE_COLLAPSERESET : 0);
-    if (byUser) SendTreeNotify(tree, TVN_ITEMEXPANDINGA, action, kExpandMask, NULL, item);
+    if (byUser) SendTreeNotify(tree, TVN_ITEMEXPANDINGA, action, NULL, item);
     if (!Valid(tree, item) || item->firstChild == NULL) return false;
     bool wasExpanded = (item->state & TVIS_EXPANDED) != 0;
     item->state &= ~TVIS_EXPANDED;
-    if (wasExpanded && byUser) SendTreeNotify(tree, TVN_ITEMEXPANDEDA, action, kExpandMask, NULL, item);
+    if (wasExpanded && byUser) SendTreeNotify(tree, TVN_ITEMEXPANDEDA, action, NULL, item);
     if (!Valid(tree, item)) return false;
     bool moveSelection = tree.selected != NULL && IsDescendant(item, tree.selected);
     bool moveFirstVisible = tree.firstVisible != NULL && IsDescendant(item, tree.firstVisible);
@@ -230,7 +220,7 @@ bool EnsureVisible(Tree& tree, Item* item) {
     Item* first = NULL;
     if (row < 0)
         first = item;
-    else if (row >= visibleCount && row > 0 && !(Style(tree) & TVS_NOSCROLL))
+    else if (row >= visibleCount && row > 0)
         first = ListItem(tree, tree.firstVisible, row - visibleCount + 1);
     if (first == NULL || first == tree.firstVisible) return false;
     SetFirstVisible(tree, first);
@@ -248,13 +238,13 @@ bool DoSelect(Tree& tree, Item* item, UINT cause) {
         if (item != NULL) EnsureVisible(tree, item);
         return true;
     }
-    if (SendTreeNotify(tree, TVN_SELCHANGINGA, cause, kSelectMask, previous, item)) return false;
+    if (SendTreeNotify(tree, TVN_SELCHANGINGA, cause, previous, item)) return false;
     if (item != NULL && !Valid(tree, item)) return false;
     if (Valid(tree, previous)) previous->state &= ~TVIS_SELECTED;
     if (item != NULL) item->state |= TVIS_SELECTED;
     tree.selected = item;
     if (item != NULL) EnsureVisible(tree, item);
-    SendTreeNotify(tree, TVN_SELCHANGEDA, cause, kSelectMask, Valid(tree, previous) ? previous : NULL,
+    SendTreeNotify(tree, TVN_SELCHANGEDA, cause, Valid(tree, previous) ? previous : NULL,
                    Valid(tree, item) ? item : NULL);
     return true;
 }
@@ -264,14 +254,9 @@ LRESULT SelectItem(Tree& tree, UINT flag, Item* item) {
     // As the control does: asking for the selected item, whatever the flag,
     // does nothing (so TVGN_FIRSTVISIBLE does not scroll to it either).
     if (item == tree.selected) return TRUE;
-    switch (flag & ~0x8000u) {
+    switch (flag) {
     case TVGN_CARET:
         return DoSelect(tree, item, TVC_UNKNOWN);
-    case TVGN_DROPHILITE:
-        if (Valid(tree, tree.dropItem)) tree.dropItem->state &= ~TVIS_DROPHILITED;
-        tree.dropItem = item;
-        if (item != NULL) item->state |= TVIS_DROPHILITED;
-        return TRUE;
     case TVGN_FIRSTVISIBLE:
         // Scrolls (and expands ancestors) but leaves the selection alone.
         if (item != NULL) {
@@ -285,15 +270,6 @@ LRESULT SelectItem(Tree& tree, UINT flag, Item* item) {
 }
 
 // ---- Insertion and deletion --------------------------------------------
-
-void SetFields(Item& item, const TVITEMA& source) {
-    if (source.mask & TVIF_TEXT) item.text = source.pszText != NULL && source.pszText != (LPSTR)-1 ? source.pszText : "";
-    if (source.mask & TVIF_IMAGE) item.iImage = source.iImage;
-    if (source.mask & TVIF_SELECTEDIMAGE) item.iSelectedImage = source.iSelectedImage;
-    if (source.mask & TVIF_PARAM) item.lParam = source.lParam;
-    if (source.mask & TVIF_CHILDREN) item.cChildren = source.cChildren;
-    if (source.mask & TVIF_STATE) item.state = (item.state & ~source.stateMask) | (source.state & source.stateMask);
-}
 
 void LinkAfter(Item* item, Item* sibling, Item* parent) {
     item->prev = sibling;
@@ -313,39 +289,21 @@ void Unlink(Item* item) {
     if (item->next != NULL) item->next->prev = item->prev;
 }
 
-// Inserting never expands the parent: children of a collapsed item stay
-// out of the visible order until it is expanded.
+// Items are appended only, as the dialogs add them. Inserting never expands
+// the parent: children of a collapsed item stay out of the visible order
+// until it is expanded.
 LRESULT InsertItem(Tree& tree, const TVINSERTSTRUCTA* insert) {
-    if (insert == NULL) return 0;
+    if (insert == NULL || insert->hInsertAfter != TVI_LAST) return 0;
     Item* parent = &tree.root;
     if (insert->hParent != TVI_ROOT && insert->hParent != NULL) {
         if (!Valid(tree, ToItem(insert->hParent))) return 0;
         parent = ToItem(insert->hParent);
     }
-    HTREEITEM after = insert->hInsertAfter;
-    if (after != TVI_FIRST && after != TVI_LAST && after != TVI_SORT &&
-        (!Valid(tree, ToItem(after)) || ToItem(after)->parent != parent))
-        after = TVI_LAST;
-
     Item* item = new Item();
     item->parent = parent;
-    SetFields(*item, insert->item);
+    if ((insert->item.mask & TVIF_TEXT) && insert->item.pszText != NULL) item->text = insert->item.pszText;
     tree.items.insert(item);
-    if (after == TVI_FIRST) {
-        Item* originalFirst = parent->firstChild;
-        LinkAfter(item, NULL, parent);
-        if (tree.firstVisible == originalFirst) SetFirstVisible(tree, item);
-    } else if (after == TVI_LAST) {
-        LinkAfter(item, parent->lastChild, parent);
-    } else if (after == TVI_SORT) {
-        Item* sibling = NULL;
-        for (Item* child = parent->firstChild; child != NULL && strcmp(child->text.c_str(), item->text.c_str()) <= 0;
-             child = child->next)
-            sibling = child;
-        LinkAfter(item, sibling, parent);
-    } else {
-        LinkAfter(item, ToItem(after), parent);
-    }
+    LinkAfter(item, parent->lastChild, parent);
     item->level = parent == &tree.root ? 0 : parent->level + 1;
     if (parent->cChildren == 0) parent->cChildren = 1;
     if (tree.firstVisible == NULL) tree.firstVisible = item;
@@ -357,14 +315,13 @@ void FreeItem(Tree& tree, Item* item) {
     tree.items.erase(item);
     if (tree.selected == item) tree.selected = NULL;
     if (tree.firstVisible == item) tree.firstVisible = NULL;
-    if (tree.dropItem == item) tree.dropItem = NULL;
     delete item;
 }
 
 // Children first, each announced with TVN_DELETEITEM while still valid.
 void RemoveItem(Tree& tree, Item* item) {
     while (item->firstChild != NULL) RemoveItem(tree, item->firstChild);
-    SendTreeNotify(tree, TVN_DELETEITEMA, TVC_UNKNOWN, TVIF_HANDLE | TVIF_PARAM, item, NULL);
+    SendTreeNotify(tree, TVN_DELETEITEMA, TVC_UNKNOWN, item, NULL);
     Unlink(item);
     FreeItem(tree, item);
 }
@@ -406,7 +363,6 @@ LRESULT DeleteItem(Tree& tree, HTREEITEM hItem) {
         RemoveItem(tree, item);
     }
     if (tree.selected == NULL && Valid(tree, newSelection)) DoSelect(tree, newSelection, TVC_UNKNOWN);
-    if (!Valid(tree, tree.dropItem)) tree.dropItem = NULL;
     if (!Valid(tree, newFirstVisible)) newFirstVisible = tree.root.firstChild;
     // The control clamps with the rows as they were before the deletion.
     if (shown) SetFirstVisible(tree, newFirstVisible);
@@ -427,10 +383,6 @@ LRESULT GetNextItem(Tree& tree, UINT which, HTREEITEM hItem) {
         return (LRESULT)ToHandle(tree.selected);
     case TVGN_FIRSTVISIBLE:
         return (LRESULT)ToHandle(tree.firstVisible);
-    case TVGN_DROPHILITE:
-        return (LRESULT)ToHandle(tree.dropItem);
-    case TVGN_LASTVISIBLE:
-        return (LRESULT)ToHandle(LastListItem(tree, &tree.root));
     default:
         break;
     }
@@ -439,30 +391,22 @@ LRESULT GetNextItem(Tree& tree, UINT which, HTREEITEM hItem) {
     switch (which) {
     case TVGN_NEXT:
         return (LRESULT)ToHandle(item->next);
-    case TVGN_PREVIOUS:
-        return (LRESULT)ToHandle(item->prev);
     case TVGN_PARENT:
         return (LRESULT)ToHandle(item->parent != &tree.root ? item->parent : NULL);
     case TVGN_CHILD:
         return (LRESULT)ToHandle(item->firstChild);
     case TVGN_NEXTVISIBLE:
         return (LRESULT)ToHandle(NextListItem(item));
-    case TVGN_PREVIOUSVISIBLE:
-        return (LRESULT)ToHandle(item == &tree.root ? NULL : PrevListItem(tree, item));
     default:
         return 0;
     }
 }
 
+// The dialogs read an item's text only.
 LRESULT GetItem(Tree& tree, TVITEMA* target) {
     if (target == NULL || !Valid(tree, ToItem(target->hItem))) return FALSE;
-    const Item* item = ToItem(target->hItem);
-    if (target->mask & TVIF_CHILDREN) target->cChildren = item->cChildren;
-    if (target->mask & TVIF_IMAGE) target->iImage = item->iImage;
-    if (target->mask & TVIF_SELECTEDIMAGE) target->iSelectedImage = item->iSelectedImage;
-    target->lParam = item->lParam;  // the control fills both whatever the mask
-    target->state = item->state;
-    if ((target->mask & TVIF_TEXT) && target->cchTextMax > 0) CopyText(item->text, target->pszText, target->cchTextMax);
+    if ((target->mask & TVIF_TEXT) && target->cchTextMax > 0)
+        CopyText(ToItem(target->hItem)->text, target->pszText, target->cchTextMax);
     return TRUE;
 }
 
@@ -486,18 +430,6 @@ Layout LayoutOf(const Tree& tree, const Item* item) {
 }
 
 int RowTop(const Tree& tree, const Item* item) { return tree.itemHeight * (item->order - tree.firstVisible->order); }
-
-LRESULT GetItemRect(Tree& tree, BOOL textOnly, RECT* rect) {
-    if (rect == NULL) return FALSE;
-    Item* item = ToItem(*reinterpret_cast<HTREEITEM*>(rect));
-    if (!Valid(tree, item) || !Shown(item) || tree.firstVisible == NULL) return FALSE;
-    Layout layout = LayoutOf(tree, item);
-    rect->top = RowTop(tree, item);
-    rect->bottom = rect->top + tree.itemHeight;
-    rect->left = textOnly ? layout.textOffset : 0;
-    rect->right = textOnly ? layout.textOffset + layout.textWidth + 4 : tree.clientWidth;
-    return TRUE;
-}
 
 enum Hit { HIT_NOWHERE, HIT_INDENT, HIT_BUTTON, HIT_LABEL, HIT_RIGHT };
 
@@ -535,81 +467,23 @@ void LButtonDown(Tree& tree, int x, int y) {
     SetFocus(hWnd);
 }
 
+// The dialogs act on no key of the tree's own: each is only announced.
 void KeyDown(Tree& tree, WPARAM key) {
     NMTVKEYDOWN nm;
     memset(&nm, 0, sizeof(nm));
     nm.wVKey = (WORD)key;
     Notify(tree.hwnd, TVN_KEYDOWN, &nm.hdr);
-    Item* current = tree.selected;
-    if (current == NULL || ControlOf<Tree>(tree.hwnd) != &tree) return;
-    Item* next = NULL;
-    switch (key) {
-    case VK_UP:
-        next = PrevListItem(tree, current);
-        if (next == NULL) next = tree.root.firstChild;
-        break;
-    case VK_DOWN:
-        next = NextListItem(current);
-        break;
-    case VK_HOME:
-        next = tree.root.firstChild;
-        break;
-    case VK_END:
-        next = LastListItem(tree, &tree.root);
-        break;
-    case VK_LEFT:
-        if (current->state & TVIS_EXPANDED)
-            Collapse(tree, current, false, true);
-        else if (current->parent != &tree.root)
-            next = current->parent;
-        break;
-    case VK_RIGHT:
-        if (HasChildren(current)) {
-            if (!(current->state & TVIS_EXPANDED))
-                Expand(tree, current, true);
-            else
-                next = current->firstChild;
-        }
-        break;
-    case VK_RETURN:
-        NotifySimple(tree.hwnd, NM_RETURN);
-        break;
-    default:
-        break;
-    }
-    if (next != NULL && next != current && DoSelect(tree, next, TVC_BYKEYBOARD)) EnsureVisible(tree, next);
 }
 
+// A line up or down on the scroll bar, which only a tree with more items
+// than rows has.
 void VScroll(Tree& tree, WPARAM code) {
-    if (tree.maxOrder * tree.itemHeight <= tree.clientHeight || tree.firstVisible == NULL) return;  // no scroll bar
+    if (tree.maxOrder * tree.itemHeight <= tree.clientHeight || tree.firstVisible == NULL) return;
     Item* first = NULL;
-    int page = std::max(1, VisibleCount(tree));
-    switch (LOWORD(code)) {
-    case SB_TOP:
-        first = tree.root.firstChild;
-        break;
-    case SB_BOTTOM:
-        first = LastListItem(tree, &tree.root);
-        break;
-    case SB_LINEUP:
+    if (LOWORD(code) == SB_LINEUP)
         first = PrevListItem(tree, tree.firstVisible);
-        break;
-    case SB_LINEDOWN:
+    else if (LOWORD(code) == SB_LINEDOWN)
         first = NextListItem(tree.firstVisible);
-        break;
-    case SB_PAGEUP:
-        first = ListItem(tree, tree.firstVisible, -page);
-        break;
-    case SB_PAGEDOWN:
-        first = ListItem(tree, tree.firstVisible, page);
-        break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION:
-        first = ListItem(tree, tree.root.firstChild, (SHORT)HIWORD(code));
-        break;
-    default:
-        break;
-    }
     if (first != NULL && first != tree.firstVisible) SetFirstVisible(tree, first);
 }
 
@@ -661,8 +535,6 @@ LRESULT CALLBACK TreeViewProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     case WM_KILLFOCUS:
         NotifySimple(hWnd, NM_KILLFOCUS);
         return 0;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_KEYDOWN:
         KeyDown(*tree, wParam);
         return 0;
@@ -690,43 +562,20 @@ LRESULT CALLBACK TreeViewProc(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
     }
-    case TVM_GETITEMRECT:
-        return GetItemRect(*tree, (BOOL)wParam, (RECT*)lParam);
-    case TVM_GETCOUNT:
-        return (LRESULT)tree->items.size();
     case TVM_GETNEXTITEM:
         return GetNextItem(*tree, (UINT)wParam, (HTREEITEM)lParam);
     case TVM_SELECTITEM:
         return SelectItem(*tree, (UINT)wParam, ToItem((HTREEITEM)lParam));
     case TVM_GETITEMA:
         return GetItem(*tree, (TVITEMA*)lParam);
-    case TVM_SETITEMA: {
-        const TVITEMA* source = (const TVITEMA*)lParam;
-        if (source == NULL || !Valid(*tree, ToItem(source->hItem))) return FALSE;
-        SetFields(*ToItem(source->hItem), *source);
-        return TRUE;
-    }
     case TVM_GETVISIBLECOUNT:
         return VisibleCount(*tree);
-    case TVM_ENSUREVISIBLE:
-        return EnsureVisible(*tree, ToItem((HTREEITEM)lParam));
     case TVM_SETITEMHEIGHT: {
+        // Rows of a set height, for the control scenarios; -1 is the font's.
         int previous = tree->itemHeight;
-        int height = (SHORT)wParam;
-        if (height == -1)
-            height = kNaturalItemHeight;
-        else if (height == 0)
-            height = 1;
-        if (!(Style(*tree) & TVS_NONEVENHEIGHT) && height != 1) height &= ~1;
-        tree->itemHeight = height;
-        if (height != previous) RecalcOrder(*tree);
+        tree->itemHeight = (SHORT)wParam == -1 ? kNaturalItemHeight : std::max(1, (int)(SHORT)wParam);
+        if (tree->itemHeight != previous) RecalcOrder(*tree);
         return previous;
-    }
-    case TVM_GETITEMHEIGHT:
-        return tree->itemHeight;
-    case TVM_GETITEMSTATE: {
-        Item* item = ToItem((HTREEITEM)wParam);
-        return Valid(*tree, item) ? (LRESULT)(item->state & (UINT)lParam) : 0;
     }
     default:
         return DefWindowProcA(hWnd, Msg, wParam, lParam);

@@ -1,3 +1,10 @@
+// Windows in memory, each feature for a dialog behaviour:
+// - creation, WM_NCCREATE to WM_SIZE: DDX_Control makes the controls; the tree sizes its rows.
+// - WM_DESTROY parents first, WM_NCDESTROY children first: OnDestroy saves from the tree.
+// - visibility and activation order: Close hides the dialog; the About box hands it back.
+// - focus, WM_SETFOCUS and WM_KILLFOCUS: the tree's first selection; Save, disabled, drops it.
+// - a control's client edge: the main dialog's tree shows 18 rows, every template.
+// - window texts: the device page's feature text.
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -31,14 +38,9 @@ std::vector<WindowClass>& Classes() {
 const ULONG_PTR kFirstClassAtom = 0xC000;
 
 const WindowClass* FindClass(LPCSTR lpClassName) {
-    std::vector<WindowClass>& classes = Classes();
-    if (IS_INTRESOURCE(lpClassName)) {
-        ULONG_PTR atom = (ULONG_PTR)lpClassName;
-        if (atom == (ULONG_PTR)WC_DIALOG) return FindClass(kDialogClass);
-        if (atom >= kFirstClassAtom && atom - kFirstClassAtom < classes.size()) return &classes[atom - kFirstClassAtom];
-        return NULL;
-    }
-    for (const WindowClass& cls : classes) {
+    if (lpClassName == WC_DIALOG) lpClassName = kDialogClass;
+    if (IS_INTRESOURCE(lpClassName)) return NULL;
+    for (const WindowClass& cls : Classes()) {
         if (strcasecmp(cls.name.c_str(), lpClassName) == 0) return &cls;
     }
     return NULL;
@@ -56,26 +58,12 @@ HWND g_hWndFocus = NULL;
 HWND g_hWndActive = NULL;
 std::vector<HWND> g_activationOrder;  // least recently active first
 
-int BorderWidth(const Window& window) {
-    int border = 0;
-    if (window.style & WS_THICKFRAME)
-        border = 4;
-    else if ((window.style & WS_DLGFRAME) || (window.exStyle & WS_EX_DLGMODALFRAME))
-        border = 3;
-    else if (window.style & WS_BORDER)
-        border = 1;
-    if (window.exStyle & WS_EX_CLIENTEDGE) border += 2;
-    return border;
-}
-
-int CaptionHeight(const Window& window) {
-    if ((window.style & WS_CAPTION) != WS_CAPTION) return 0;
-    return (window.exStyle & WS_EX_TOOLWINDOW) ? 15 : 18;
-}
+// The only frame the dialogs' layout meets: the tree's sunken edge.
+int BorderWidth(const Window& window) { return (window.exStyle & WS_EX_CLIENTEDGE) ? 2 : 0; }
 
 // The client area's top-left corner on the screen.
 POINT ClientOrigin(const Window& window) {
-    POINT origin = {window.rect.left + BorderWidth(window), window.rect.top + BorderWidth(window) + CaptionHeight(window)};
+    POINT origin = {window.rect.left + BorderWidth(window), window.rect.top + BorderWidth(window)};
     if (!IsTopLevel(window)) {
         if (const Window* parent = Find(window.parent)) {
             POINT base = ClientOrigin(*parent);
@@ -86,12 +74,11 @@ POINT ClientOrigin(const Window& window) {
     return origin;
 }
 
-void SendSizeAndMove(HWND hWnd) {
+void SendSize(HWND hWnd) {
     Window* window = Find(hWnd);
     if (window == NULL) return;
     SIZE client = ClientSize(*window);
     SendMessageA(hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.cx, client.cy));
-    if ((window = Find(hWnd)) != NULL) SendMessageA(hWnd, WM_MOVE, 0, MAKELPARAM(window->rect.left, window->rect.top));
 }
 
 bool CanBeActive(HWND hWnd) {
@@ -175,8 +162,7 @@ bool Reachable(HWND hWnd) {
 
 SIZE ClientSize(const Window& window) {
     int border = BorderWidth(window);
-    SIZE size = {window.rect.right - window.rect.left - 2 * border,
-                 window.rect.bottom - window.rect.top - 2 * border - CaptionHeight(window)};
+    SIZE size = {window.rect.right - window.rect.left - 2 * border, window.rect.bottom - window.rect.top - 2 * border};
     if (size.cx < 0) size.cx = 0;
     if (size.cy < 0) size.cy = 0;
     return size;
@@ -278,8 +264,6 @@ extern "C" HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWi
         window->parent = hWndParent;
         window->id = (UINT_PTR)hMenu;
         Find(hWndParent)->children.push_back(hWnd);
-    } else {
-        window->owner = hl::TopLevel(hWndParent);
     }
     hl::Windows()[hWnd] = std::move(window);
 
@@ -289,26 +273,18 @@ extern "C" HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWi
         DestroyWindow(hWnd);
         return NULL;
     }
-    hl::SendSizeAndMove(hWnd);
+    hl::SendSize(hWnd);
     if ((dwStyle & WS_VISIBLE) && Find(hWnd) != NULL) ShowWindow(hWnd, SW_SHOW);
     return Find(hWnd) != NULL ? hWnd : NULL;
 }
 
-// Owned windows go first; then WM_DESTROY reaches the window and then its
-// children, parents before children, and WM_NCDESTROY the children before
-// their parent, which is where self-owned objects delete themselves.
+// WM_DESTROY reaches the window and then its children, parents before
+// children, and WM_NCDESTROY the children before their parent, which is
+// where self-owned objects delete themselves. The dialogs own no windows.
 extern "C" BOOL DestroyWindow(HWND hWnd) {
     Window* window = Find(hWnd);
     if (window == NULL || window->destroying) return FALSE;
     window->destroying = true;
-    if (hl::IsTopLevel(*window)) {
-        std::vector<HWND> owned;
-        for (const auto& entry : hl::Windows()) {
-            if (entry.second->owner == hWnd && hl::IsTopLevel(*entry.second)) owned.push_back(entry.first);
-        }
-        for (HWND hWndOwned : owned) DestroyWindow(hWndOwned);
-    }
-    if ((window = Find(hWnd)) == NULL) return TRUE;
     if (window->style & WS_VISIBLE) ShowWindow(hWnd, SW_HIDE);
     if (hl::g_hWndFocus != NULL && (hl::g_hWndFocus == hWnd || IsChild(hWnd, hl::g_hWndFocus)))
         hl::SetFocusWindow(NULL);
@@ -329,32 +305,19 @@ extern "C" BOOL IsChild(HWND hWndParent, HWND hWnd) {
 
 extern "C" HWND GetParent(HWND hWnd) {
     Window* window = Find(hWnd);
-    if (window == NULL) return NULL;
-    if (!hl::IsTopLevel(*window)) return window->parent;
-    return (window->style & WS_POPUP) ? window->owner : NULL;
+    return window != NULL && !hl::IsTopLevel(*window) ? window->parent : NULL;
 }
 
+// The walk over a dialog's controls: its first child, and each one's next.
 extern "C" HWND GetWindow(HWND hWnd, UINT uCmd) {
     Window* window = Find(hWnd);
     if (window == NULL) return NULL;
     if (uCmd == GW_CHILD) return window->children.empty() ? NULL : window->children.front();
-    if (uCmd == GW_OWNER) return hl::IsTopLevel(*window) ? window->owner : NULL;
     Window* parent = hl::IsTopLevel(*window) ? NULL : Find(window->parent);
-    if (parent == NULL) return NULL;
+    if (uCmd != GW_HWNDNEXT || parent == NULL) return NULL;
     const std::vector<HWND>& siblings = parent->children;
     std::vector<HWND>::const_iterator it = std::find(siblings.begin(), siblings.end(), hWnd);
-    switch (uCmd) {
-    case GW_HWNDFIRST:
-        return siblings.front();
-    case GW_HWNDLAST:
-        return siblings.back();
-    case GW_HWNDNEXT:
-        return it + 1 != siblings.end() ? *(it + 1) : NULL;
-    case GW_HWNDPREV:
-        return it != siblings.begin() ? *(it - 1) : NULL;
-    default:
-        return NULL;
-    }
+    return it + 1 != siblings.end() ? *(it + 1) : NULL;
 }
 
 extern "C" HWND GetDlgItem(HWND hDlg, int nIDDlgItem) {
@@ -397,19 +360,9 @@ extern "C" LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lPa
         return TRUE;
     case WM_GETTEXT:
         return (LRESULT)hl::CopyText(window->text, (LPSTR)lParam, wParam);
-    case WM_GETTEXTLENGTH:
-        return (LRESULT)window->text.size();
-    case WM_CLOSE:
-        DestroyWindow(hWnd);
-        return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) SetFocus(hWnd);
         return 0;
-    case WM_CONTEXTMENU:
-        if (!hl::IsTopLevel(*window)) SendMessageA(window->parent, WM_CONTEXTMENU, wParam, lParam);
-        return 0;
-    case WM_NOTIFYFORMAT:
-        return NFR_ANSI;
     default:
         return 0;
     }
@@ -423,16 +376,8 @@ extern "C" LONG_PTR GetWindowLongPtrA(HWND hWnd, int nIndex) {
         return reinterpret_cast<LONG_PTR>(window->proc);
     case GWLP_HINSTANCE:
         return reinterpret_cast<LONG_PTR>(window->hInstance);
-    case GWLP_HWNDPARENT:
-        return reinterpret_cast<LONG_PTR>(hl::IsTopLevel(*window) ? window->owner : window->parent);
     case GWL_STYLE:
         return (LONG_PTR)(LONG)window->style;
-    case GWL_EXSTYLE:
-        return (LONG_PTR)(LONG)window->exStyle;
-    case GWLP_USERDATA:
-        return window->userData;
-    case GWLP_ID:
-        return (LONG_PTR)window->id;
     default:
         break;
     }
@@ -442,31 +387,14 @@ extern "C" LONG_PTR GetWindowLongPtrA(HWND hWnd, int nIndex) {
     return value;
 }
 
+// Subclassing, and the dialog manager's window bytes.
 extern "C" LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
     Window* window = Find(hWnd);
     if (window == NULL) return 0;
     LONG_PTR previous = GetWindowLongPtrA(hWnd, nIndex);
-    switch (nIndex) {
-    case GWLP_WNDPROC:
+    if (nIndex == GWLP_WNDPROC) {
         window->proc = reinterpret_cast<WNDPROC>(dwNewLong);
         return previous;
-    case GWLP_HINSTANCE:
-        window->hInstance = reinterpret_cast<HINSTANCE>(dwNewLong);
-        return previous;
-    case GWL_STYLE:
-        window->style = (DWORD)dwNewLong;
-        return previous;
-    case GWL_EXSTYLE:
-        window->exStyle = (DWORD)dwNewLong;
-        return previous;
-    case GWLP_USERDATA:
-        window->userData = dwNewLong;
-        return previous;
-    case GWLP_ID:
-        window->id = (UINT_PTR)dwNewLong;
-        return previous;
-    default:
-        break;
     }
     if (nIndex < 0 || (size_t)nIndex + sizeof(LONG_PTR) > window->extra.size()) return 0;
     memcpy(&window->extra[nIndex], &dwNewLong, sizeof(dwNewLong));
@@ -494,9 +422,7 @@ extern "C" BOOL ShowWindow(HWND hWnd, int nCmdShow) {
         if ((window = Find(hWnd)) == NULL) return FALSE;
         window->style |= WS_VISIBLE;
     }
-    bool activates = nCmdShow != SW_SHOWNA && nCmdShow != SW_SHOWNOACTIVATE && nCmdShow != SW_SHOWMINNOACTIVE &&
-                     nCmdShow != SW_MINIMIZE;
-    if (activates && hl::IsTopLevel(*window) && !(window->style & WS_DISABLED)) hl::Activate(hWnd, true);
+    if (hl::IsTopLevel(*window) && !(window->style & WS_DISABLED)) hl::Activate(hWnd, true);
     return wasVisible;
 }
 
@@ -514,11 +440,9 @@ extern "C" BOOL EnableWindow(HWND hWnd, BOOL bEnable) {
     bool wasDisabled = (window->style & WS_DISABLED) != 0;
     if (bEnable && wasDisabled) {
         window->style &= ~WS_DISABLED;
-        SendMessageA(hWnd, WM_ENABLE, TRUE, 0);
     } else if (!bEnable && !wasDisabled) {
         window->style |= WS_DISABLED;
         if (hl::g_hWndFocus == hWnd) SetFocus(NULL);  // a disabled window cannot keep the focus
-        SendMessageA(hWnd, WM_ENABLE, FALSE, 0);
     }
     return wasDisabled;
 }
@@ -532,7 +456,7 @@ extern "C" BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOO
     Window* window = Find(hWnd);
     if (window == NULL) return FALSE;
     window->rect = {X, Y, X + nWidth, Y + nHeight};
-    hl::SendSizeAndMove(hWnd);
+    hl::SendSize(hWnd);
     return TRUE;
 }
 
@@ -569,15 +493,6 @@ extern "C" BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
     return TRUE;
 }
 
-extern "C" BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
-    Window* window = Find(hWnd);
-    if (window == NULL || lpPoint == NULL) return FALSE;
-    POINT origin = hl::ClientOrigin(*window);
-    lpPoint->x += origin.x;
-    lpPoint->y += origin.y;
-    return TRUE;
-}
-
 extern "C" BOOL SetWindowTextA(HWND hWnd, LPCSTR lpString) {
     return Find(hWnd) != NULL && SendMessageA(hWnd, WM_SETTEXT, 0, (LPARAM)lpString) != 0;
 }
@@ -587,8 +502,6 @@ extern "C" int GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
     lpString[0] = '\0';
     return (int)SendMessageA(hWnd, WM_GETTEXT, nMaxCount, (LPARAM)lpString);
 }
-
-extern "C" int GetWindowTextLengthA(HWND hWnd) { return (int)SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0); }
 
 // ---- Focus and activation ----------------------------------------------
 

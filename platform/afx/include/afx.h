@@ -61,14 +61,9 @@ public:
         modeReadWrite = 0x0002,
         shareCompat = 0x0000,
         shareExclusive = 0x0010,
-        shareDenyWrite = 0x0020,
-        shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
-        modeNoInherit = 0x0080,
         modeCreate = 0x1000,
         modeNoTruncate = 0x2000,
-        typeText = 0x4000,
-        typeBinary = 0x8000,
     };
     enum SeekPosition { begin = 0x0, current = 0x1, end = 0x2 };
     static const UINT_PTR hFileNull;
@@ -81,8 +76,7 @@ public:
     // Opens without throwing: FALSE, the thread's last error and, when given,
     // *pError describe a failure. shareCompat and shareExclusive share the file
     // with no other opener in any process; shareDenyNone shares it with other
-    // shareDenyNone openers. shareDenyWrite and shareDenyRead are not offered.
-    // Child processes never inherit the file, as if modeNoInherit were given.
+    // shareDenyNone openers. Child processes never inherit the file.
     virtual BOOL Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
     virtual void Close();
     // Closes ignoring errors; for clean-up paths that must not throw.

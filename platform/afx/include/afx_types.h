@@ -12,7 +12,6 @@
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t UINT;
-typedef int32_t INT;
 typedef int BOOL;
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
@@ -28,9 +27,6 @@ typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
-typedef DWORD* LPDWORD;
-typedef BYTE* LPBYTE;
-typedef char CHAR;
 typedef char TCHAR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;

@@ -10,14 +10,11 @@
 #else
 
 typedef int16_t SHORT;
-typedef uint16_t USHORT;
 typedef uint16_t ATOM;
-typedef DWORD COLORREF;
 typedef struct HMENU__* HMENU;
 typedef struct HICON__* HICON;
 typedef HICON HCURSOR;
 typedef struct HBRUSH__* HBRUSH;
-typedef struct HFONT__* HFONT;
 typedef struct _TREEITEM* HTREEITEM;
 
 typedef struct tagPOINT {
@@ -28,7 +25,7 @@ typedef struct tagPOINT {
 typedef struct tagSIZE {
     LONG cx;
     LONG cy;
-} SIZE, *LPSIZE;
+} SIZE;
 
 typedef struct tagRECT {
     LONG left;
@@ -46,132 +43,70 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
-#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
 
 // ---- Window messages ---------------------------------------------------
-#define WM_NULL 0x0000
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
-#define WM_MOVE 0x0003
 #define WM_SIZE 0x0005
 #define WM_ACTIVATE 0x0006
 #define WM_SETFOCUS 0x0007
 #define WM_KILLFOCUS 0x0008
-#define WM_ENABLE 0x000A
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
-#define WM_GETTEXTLENGTH 0x000E
-#define WM_CLOSE 0x0010
 #define WM_SHOWWINDOW 0x0018
-#define WM_SETFONT 0x0030
-#define WM_GETFONT 0x0031
 #define WM_NOTIFY 0x004E
-#define WM_HELP 0x0053
-#define WM_NOTIFYFORMAT 0x0055
-#define WM_CONTEXTMENU 0x007B
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
 #define WM_GETDLGCODE 0x0087
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
-#define WM_CHAR 0x0102
-#define WM_SYSKEYDOWN 0x0104
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
-#define WM_SYSCOMMAND 0x0112
 #define WM_VSCROLL 0x0115
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
-#define WM_RBUTTONDOWN 0x0204
-#define WM_RBUTTONUP 0x0205
 #define WM_USER 0x0400
 
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
 #define SIZE_RESTORED 0
-#define NFR_ANSI 1
-#define NFR_UNICODE 2
-#define NF_QUERY 3
-#define NF_REQUERY 4
 
 #define SB_LINEUP 0
 #define SB_LINEDOWN 1
-#define SB_PAGEUP 2
-#define SB_PAGEDOWN 3
-#define SB_THUMBPOSITION 4
-#define SB_THUMBTRACK 5
-#define SB_TOP 6
-#define SB_BOTTOM 7
-#define SB_ENDSCROLL 8
 
 // ---- Window styles -----------------------------------------------------
-#define WS_OVERLAPPED 0x00000000L
 #define WS_POPUP 0x80000000L
 #define WS_CHILD 0x40000000L
-#define WS_MINIMIZE 0x20000000L
 #define WS_VISIBLE 0x10000000L
 #define WS_DISABLED 0x08000000L
-#define WS_CLIPSIBLINGS 0x04000000L
-#define WS_CLIPCHILDREN 0x02000000L
-#define WS_MAXIMIZE 0x01000000L
 #define WS_CAPTION 0x00C00000L
 #define WS_BORDER 0x00800000L
-#define WS_DLGFRAME 0x00400000L
 #define WS_VSCROLL 0x00200000L
-#define WS_HSCROLL 0x00100000L
-#define WS_SYSMENU 0x00080000L
-#define WS_THICKFRAME 0x00040000L
-#define WS_GROUP 0x00020000L
 #define WS_TABSTOP 0x00010000L
 #define WS_OVERLAPPEDWINDOW 0x00CF0000L
 
-#define WS_EX_DLGMODALFRAME 0x00000001L
-#define WS_EX_TOOLWINDOW 0x00000080L
 #define WS_EX_CLIENTEDGE 0x00000200L
-#define WS_EX_CONTROLPARENT 0x00010000L
 
-#define DS_3DLOOK 0x0004L
-#define DS_SETFONT 0x0040L
 #define DS_MODALFRAME 0x0080L
-#define DS_SETFOREGROUND 0x0200L
-#define DS_CONTROL 0x0400L
-#define DS_CENTER 0x0800L
 
 #define CW_USEDEFAULT ((int)0x80000000)
 
 #define GWLP_WNDPROC (-4)
 #define GWLP_HINSTANCE (-6)
-#define GWLP_HWNDPARENT (-8)
 #define GWL_STYLE (-16)
-#define GWL_EXSTYLE (-20)
-#define GWLP_USERDATA (-21)
-#define GWLP_ID (-12)
 #define DWLP_MSGRESULT 0
 #define DWLP_DLGPROC (DWLP_MSGRESULT + sizeof(LRESULT))
-#define DWLP_USER (DWLP_DLGPROC + sizeof(DLGPROC))
 #define DLGWINDOWEXTRA 30
 
-#define GW_HWNDFIRST 0
-#define GW_HWNDLAST 1
 #define GW_HWNDNEXT 2
-#define GW_HWNDPREV 3
-#define GW_OWNER 4
 #define GW_CHILD 5
 
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
-#define SW_NORMAL 1
-#define SW_SHOWMINIMIZED 2
-#define SW_SHOWMAXIMIZED 3
-#define SW_SHOWNOACTIVATE 4
 #define SW_SHOW 5
-#define SW_MINIMIZE 6
-#define SW_SHOWMINNOACTIVE 7
-#define SW_SHOWNA 8
-#define SW_RESTORE 9
 
 #define WC_DIALOG (MAKEINTRESOURCEA(0x8002))
 
@@ -185,39 +120,14 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define IDNO 7
 
 #define DM_GETDEFID (WM_USER + 0)
-#define DM_SETDEFID (WM_USER + 1)
 #define DC_HASDEFID 0x534B
 
-#define DLGC_WANTARROWS 0x0001
-#define DLGC_WANTTAB 0x0002
-#define DLGC_WANTALLKEYS 0x0004
-#define DLGC_WANTMESSAGE 0x0004
-#define DLGC_HASSETSEL 0x0008
 #define DLGC_DEFPUSHBUTTON 0x0010
-#define DLGC_UNDEFPUSHBUTTON 0x0020
-#define DLGC_RADIOBUTTON 0x0040
-#define DLGC_WANTCHARS 0x0080
-#define DLGC_STATIC 0x0100
-#define DLGC_BUTTON 0x2000
 
-#define VK_BACK 0x08
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D
-#define VK_SHIFT 0x10
-#define VK_CONTROL 0x11
 #define VK_ESCAPE 0x1B
-#define VK_SPACE 0x20
-#define VK_PRIOR 0x21
-#define VK_NEXT 0x22
-#define VK_END 0x23
-#define VK_HOME 0x24
-#define VK_LEFT 0x25
-#define VK_UP 0x26
-#define VK_RIGHT 0x27
-#define VK_DOWN 0x28
-#define VK_APPS 0x5D
 #define VK_F1 0x70
-#define VK_F4 0x73
 
 #pragma pack(push, 2)
 typedef struct {
@@ -230,9 +140,7 @@ typedef struct {
     short cy;
 } DLGTEMPLATE;
 #pragma pack(pop)
-typedef DLGTEMPLATE* LPDLGTEMPLATEA;
 typedef const DLGTEMPLATE* LPCDLGTEMPLATEA;
-#define LPCDLGTEMPLATE LPCDLGTEMPLATEA
 
 typedef struct tagMSG {
     HWND hwnd;
@@ -256,9 +164,7 @@ typedef struct tagCREATESTRUCTA {
     LPCSTR lpszName;
     LPCSTR lpszClass;
     DWORD dwExStyle;
-} CREATESTRUCTA, *LPCREATESTRUCTA;
-typedef CREATESTRUCTA CREATESTRUCT;
-typedef LPCREATESTRUCTA LPCREATESTRUCT;
+} CREATESTRUCTA;
 
 typedef struct tagWNDCLASSA {
     UINT style;
@@ -283,71 +189,33 @@ typedef WNDCLASSA WNDCLASS;
 #define MB_RETRYCANCEL 0x00000005L
 #define MB_ICONHAND 0x00000010L
 #define MB_ICONQUESTION 0x00000020L
-#define MB_ICONEXCLAMATION 0x00000030L
-#define MB_ICONASTERISK 0x00000040L
 #define MB_ICONERROR MB_ICONHAND
-#define MB_ICONWARNING MB_ICONEXCLAMATION
-#define MB_ICONINFORMATION MB_ICONASTERISK
-#define MB_DEFBUTTON1 0x00000000L
 #define MB_DEFBUTTON2 0x00000100L
 #define MB_DEFBUTTON3 0x00000200L
-#define MB_APPLMODAL 0x00000000L
-#define MB_SYSTEMMODAL 0x00001000L
-#define MB_TASKMODAL 0x00002000L
 #define MB_TYPEMASK 0x0000000FL
-#define MB_ICONMASK 0x000000F0L
 #define MB_DEFMASK 0x00000F00L
 
 // ---- Buttons and static controls ---------------------------------------
 #define WC_BUTTONA "Button"
-#define WC_BUTTON WC_BUTTONA
 #define WC_STATICA "Static"
-#define WC_STATIC WC_STATICA
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L
-#define BS_GROUPBOX 0x00000007L
 #define BS_TYPEMASK 0x0000000FL
 #define BN_CLICKED 0
-#define BM_GETCHECK 0x00F0
-#define BM_SETCHECK 0x00F1
-#define BM_GETSTATE 0x00F2
-#define BM_SETSTATE 0x00F3
-#define BM_SETSTYLE 0x00F4
-#define BM_CLICK 0x00F5
 #define SS_LEFT 0x00000000L
-#define SS_BITMAP 0x0000000EL
-#define SS_CENTERIMAGE 0x00000200L
 
 // ---- Combo boxes -------------------------------------------------------
 #define WC_COMBOBOXA "ComboBox"
 #define WC_COMBOBOX WC_COMBOBOXA
-#define CBS_SIMPLE 0x0001L
-#define CBS_DROPDOWN 0x0002L
 #define CBS_DROPDOWNLIST 0x0003L
-#define CBS_AUTOHSCROLL 0x0040L
-#define CBS_SORT 0x0100L
-#define CBS_HASSTRINGS 0x0200L
-#define CB_OKAY 0
 #define CB_ERR (-1)
-#define CB_ERRSPACE (-2)
 #define CB_ADDSTRING 0x0143
-#define CB_DELETESTRING 0x0144
 #define CB_GETCOUNT 0x0146
 #define CB_GETCURSEL 0x0147
 #define CB_GETLBTEXT 0x0148
 #define CB_GETLBTEXTLEN 0x0149
-#define CB_INSERTSTRING 0x014A
-#define CB_RESETCONTENT 0x014B
-#define CB_FINDSTRING 0x014C
 #define CB_SETCURSEL 0x014E
-#define CB_SHOWDROPDOWN 0x014F
-#define CB_GETITEMDATA 0x0150
-#define CB_SETITEMDATA 0x0151
-#define CB_GETDROPPEDSTATE 0x0157
-#define CB_FINDSTRINGEXACT 0x0158
-#define CBN_ERRSPACE (-1)
 #define CBN_SELCHANGE 1
-#define CBN_DBLCLK 2
 #define CBN_SETFOCUS 3
 #define CBN_KILLFOCUS 4
 #define CBN_DROPDOWN 7
@@ -360,7 +228,7 @@ typedef struct tagNMHDR {
     HWND hwndFrom;
     UINT_PTR idFrom;
     UINT code;
-} NMHDR, *LPNMHDR;
+} NMHDR;
 
 #define NM_FIRST (0U - 0U)
 #define NM_CLICK (NM_FIRST - 2)
@@ -374,7 +242,7 @@ typedef struct tagNMHDR {
 typedef struct tagINITCOMMONCONTROLSEX {
     DWORD dwSize;
     DWORD dwICC;
-} INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
+} INITCOMMONCONTROLSEX;
 #define ICC_TREEVIEW_CLASSES 0x00000002
 #define ICC_TAB_CLASSES 0x00000008
 #define ICC_STANDARD_CLASSES 0x00004000
@@ -386,32 +254,17 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define TVS_HASBUTTONS 0x0001
 #define TVS_HASLINES 0x0002
 #define TVS_LINESATROOT 0x0004
-#define TVS_EDITLABELS 0x0008
-#define TVS_DISABLEDRAGDROP 0x0010
-#define TVS_SHOWSELALWAYS 0x0020
-#define TVS_NOSCROLL 0x2000
-#define TVS_NONEVENHEIGHT 0x4000
 
 #define TVIF_TEXT 0x0001
-#define TVIF_IMAGE 0x0002
-#define TVIF_PARAM 0x0004
 #define TVIF_STATE 0x0008
 #define TVIF_HANDLE 0x0010
-#define TVIF_SELECTEDIMAGE 0x0020
-#define TVIF_CHILDREN 0x0040
-#define TVIF_INTEGRAL 0x0080
 
 #define TVIS_SELECTED 0x0002
-#define TVIS_CUT 0x0004
-#define TVIS_DROPHILITED 0x0008
-#define TVIS_BOLD 0x0010
 #define TVIS_EXPANDED 0x0020
 #define TVIS_EXPANDEDONCE 0x0040
 
 #define TVI_ROOT ((HTREEITEM)(ULONG_PTR)-0x10000)
-#define TVI_FIRST ((HTREEITEM)(ULONG_PTR)-0x0FFFF)
 #define TVI_LAST ((HTREEITEM)(ULONG_PTR)-0x0FFFE)
-#define TVI_SORT ((HTREEITEM)(ULONG_PTR)-0x0FFFD)
 
 #define TVE_COLLAPSE 0x0001
 #define TVE_EXPAND 0x0002
@@ -420,43 +273,30 @@ typedef struct tagINITCOMMONCONTROLSEX {
 
 #define TVGN_ROOT 0x0000
 #define TVGN_NEXT 0x0001
-#define TVGN_PREVIOUS 0x0002
 #define TVGN_PARENT 0x0003
 #define TVGN_CHILD 0x0004
 #define TVGN_FIRSTVISIBLE 0x0005
 #define TVGN_NEXTVISIBLE 0x0006
-#define TVGN_PREVIOUSVISIBLE 0x0007
-#define TVGN_DROPHILITE 0x0008
 #define TVGN_CARET 0x0009
-#define TVGN_LASTVISIBLE 0x000A
 
 #define TVC_UNKNOWN 0x0000
 #define TVC_BYMOUSE 0x0001
-#define TVC_BYKEYBOARD 0x0002
 
 #define TV_FIRST 0x1100
 #define TVM_INSERTITEMA (TV_FIRST + 0)
 #define TVM_DELETEITEM (TV_FIRST + 1)
 #define TVM_EXPAND (TV_FIRST + 2)
-#define TVM_GETITEMRECT (TV_FIRST + 4)
-#define TVM_GETCOUNT (TV_FIRST + 5)
 #define TVM_GETNEXTITEM (TV_FIRST + 10)
 #define TVM_SELECTITEM (TV_FIRST + 11)
 #define TVM_GETITEMA (TV_FIRST + 12)
-#define TVM_SETITEMA (TV_FIRST + 13)
 #define TVM_GETVISIBLECOUNT (TV_FIRST + 16)
-#define TVM_ENSUREVISIBLE (TV_FIRST + 20)
 #define TVM_SETITEMHEIGHT (TV_FIRST + 27)
-#define TVM_GETITEMHEIGHT (TV_FIRST + 28)
-#define TVM_GETITEMSTATE (TV_FIRST + 39)
 #define TVM_INSERTITEM TVM_INSERTITEMA
 #define TVM_GETITEM TVM_GETITEMA
-#define TVM_SETITEM TVM_SETITEMA
 
 #define TVN_FIRST (0U - 400U)
 #define TVN_SELCHANGINGA (TVN_FIRST - 1)
 #define TVN_SELCHANGEDA (TVN_FIRST - 2)
-#define TVN_GETDISPINFOA (TVN_FIRST - 3)
 #define TVN_ITEMEXPANDINGA (TVN_FIRST - 5)
 #define TVN_ITEMEXPANDEDA (TVN_FIRST - 6)
 #define TVN_DELETEITEMA (TVN_FIRST - 9)
@@ -483,30 +323,13 @@ typedef struct tagTVITEMA {
     int iSelectedImage;
     int cChildren;
     LPARAM lParam;
-} TVITEMA, *LPTVITEMA;
-
-typedef struct tagTVITEMEXA {
-    UINT mask;
-    HTREEITEM hItem;
-    UINT state;
-    UINT stateMask;
-    LPSTR pszText;
-    int cchTextMax;
-    int iImage;
-    int iSelectedImage;
-    int cChildren;
-    LPARAM lParam;
-    int iIntegral;
-} TVITEMEXA, *LPTVITEMEXA;
+} TVITEMA;
 
 typedef struct tagTVINSERTSTRUCTA {
     HTREEITEM hParent;
     HTREEITEM hInsertAfter;
-    union {
-        TVITEMEXA itemex;
-        TVITEMA item;
-    };
-} TVINSERTSTRUCTA, *LPTVINSERTSTRUCTA;
+    TVITEMA item;
+} TVINSERTSTRUCTA;
 
 typedef struct tagNMTREEVIEWA {
     NMHDR hdr;
@@ -514,49 +337,30 @@ typedef struct tagNMTREEVIEWA {
     TVITEMA itemOld;
     TVITEMA itemNew;
     POINT ptDrag;
-} NMTREEVIEWA, *LPNMTREEVIEWA;
+} NMTREEVIEWA;
 
 #pragma pack(push, 1)
 typedef struct tagTVKEYDOWN {
     NMHDR hdr;
     WORD wVKey;
     UINT flags;
-} NMTVKEYDOWN, *LPNMTVKEYDOWN;
+} NMTVKEYDOWN;
 #pragma pack(pop)
 
 typedef TVITEMA TVITEM;
-typedef LPTVITEMA LPTVITEM;
-typedef TVITEMEXA TVITEMEX;
 typedef TVINSERTSTRUCTA TVINSERTSTRUCT;
-typedef LPTVINSERTSTRUCTA LPTVINSERTSTRUCT;
 typedef NMTREEVIEWA NMTREEVIEW;
-typedef LPNMTREEVIEWA LPNMTREEVIEW;
-#define TV_ITEM TVITEM
-#define TV_INSERTSTRUCT TVINSERTSTRUCT
-#define NM_TREEVIEW NMTREEVIEW
-#define LPNM_TREEVIEW LPNMTREEVIEW
-#define TV_KEYDOWN NMTVKEYDOWN
 
 // ---- Tab control -------------------------------------------------------
 #define WC_TABCONTROLA "SysTabControl32"
 #define WC_TABCONTROL WC_TABCONTROLA
 
 #define TCIF_TEXT 0x0001
-#define TCIF_IMAGE 0x0002
-#define TCIF_PARAM 0x0008
-#define TCIF_STATE 0x0010
 
 #define TCM_FIRST 0x1300
-#define TCM_GETITEMCOUNT (TCM_FIRST + 4)
-#define TCM_GETITEMA (TCM_FIRST + 5)
-#define TCM_SETITEMA (TCM_FIRST + 6)
 #define TCM_INSERTITEMA (TCM_FIRST + 7)
-#define TCM_DELETEITEM (TCM_FIRST + 8)
-#define TCM_DELETEALLITEMS (TCM_FIRST + 9)
 #define TCM_GETCURSEL (TCM_FIRST + 11)
 #define TCM_SETCURSEL (TCM_FIRST + 12)
-#define TCM_GETITEM TCM_GETITEMA
-#define TCM_SETITEM TCM_SETITEMA
 #define TCM_INSERTITEM TCM_INSERTITEMA
 
 #define TCN_FIRST (0U - 550U)
@@ -572,10 +376,8 @@ typedef struct tagTCITEMA {
     int cchTextMax;
     int iImage;
     LPARAM lParam;
-} TCITEMA, *LPTCITEMA;
+} TCITEMA;
 typedef TCITEMA TCITEM;
-typedef LPTCITEMA LPTCITEM;
-#define TC_ITEM TCITEM
 
 // ---- Functions ---------------------------------------------------------
 extern "C" {
@@ -604,10 +406,8 @@ BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint)
 BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
 BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint);
-BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 BOOL SetWindowTextA(HWND hWnd, LPCSTR lpString);
 int GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
-int GetWindowTextLengthA(HWND hWnd);
 HWND SetFocus(HWND hWnd);
 HWND GetFocus(void);
 HWND GetActiveWindow(void);
@@ -626,7 +426,6 @@ HWND GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 
 HMODULE GetModuleHandleA(LPCSTR lpModuleName);
-void InitCommonControls(void);
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
 }
 
@@ -639,11 +438,8 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
 #define SetWindowLongPtr SetWindowLongPtrA
 #define SetWindowText SetWindowTextA
 #define GetWindowText GetWindowTextA
-#define GetWindowTextLength GetWindowTextLengthA
 #define CreateDialogParam CreateDialogParamA
-#define CreateDialogIndirectParam CreateDialogIndirectParamA
 #define DialogBoxParam DialogBoxParamA
-#define DefDlgProc DefDlgProcA
 #define IsDialogMessage IsDialogMessageA
 #define MessageBox MessageBoxA
 #define GetModuleHandle GetModuleHandleA

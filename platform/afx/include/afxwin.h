@@ -55,10 +55,6 @@ template <auto pfn>
 void AfxThunkNotify(CCmdTarget* p, WPARAM, LPARAM lParam, LRESULT* pResult) {
     (AFX_HANDLER_OBJECT(pfn, p)->*pfn)(reinterpret_cast<NMHDR*>(lParam), pResult);
 }
-template <auto pfn>
-void AfxThunkMessage(CCmdTarget* p, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-    *pResult = (AFX_HANDLER_OBJECT(pfn, p)->*pfn)(wParam, lParam);
-}
 
 // Every class with a map derives from CCmdTarget, so the declaration is an
 // override, which keeps classes that mark their overrides consistent.
@@ -92,7 +88,6 @@ protected:                                           \
 #define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
 #define ON_NOTIFY(wNotifyCode, id, memberFxn) \
     {WM_NOTIFY, (WORD)(int)(wNotifyCode), (WORD)(id), (WORD)(id), &AfxThunkNotify<&ThisClass::memberFxn>},
-#define ON_MESSAGE(message, memberFxn) {(message), 0, 0, 0, &AfxThunkMessage<&ThisClass::memberFxn>},
 #define ON_WM_DESTROY() {WM_DESTROY, 0, 0, 0, &AfxThunkVoid<&ThisClass::OnDestroy>},
 #define ON_WM_NCDESTROY() {WM_NCDESTROY, 0, 0, 0, &AfxThunkVoid<&ThisClass::OnNcDestroy>},
 
@@ -118,51 +113,26 @@ public:
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
-    operator HWND() const { return m_hWnd; }
 
-    // The object bound to a window, or a temporary one that lives as long as
-    // the window does.
-    static CWnd* FromHandle(HWND hWnd);
+    // The object bound to a window, or NULL.
     static CWnd* FromHandlePermanent(HWND hWnd);
     BOOL Attach(HWND hWndNew);
     HWND Detach();
+    // Binds the object and sends the window's messages through its map.
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
-    HWND UnsubclassWindow();
     virtual BOOL DestroyWindow();
 
-    DWORD GetStyle() const;
-    DWORD GetExStyle() const;
-    int GetDlgCtrlID() const;
-    CWnd* GetParent() const;
-    CWnd* GetDlgItem(int nID) const;
-    void GetDlgItem(int nID, HWND* phWnd) const;
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-
     BOOL ShowWindow(int nCmdShow);
-    BOOL IsWindowVisible() const;
     BOOL EnableWindow(BOOL bEnable = TRUE);
-    BOOL IsWindowEnabled() const;
     void MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE);
     void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE);
-    void GetWindowRect(LPRECT lpRect) const;
     void GetClientRect(LPRECT lpRect) const;
-    void ScreenToClient(LPPOINT lpPoint) const;
-    void ScreenToClient(LPRECT lpRect) const;
-    void ClientToScreen(LPPOINT lpPoint) const;
-    void ClientToScreen(LPRECT lpRect) const;
     void SetWindowText(LPCTSTR lpszString);
-    int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
-    void GetWindowText(CString& rString) const;
-    int GetWindowTextLength() const;
-    CWnd* SetFocus();
-    static CWnd* GetFocus();
 
     // A box owned by this window; without a caption, the module's name.
     int MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption = NULL, UINT nType = MB_OK);
 
-    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
     virtual void DoDataExchange(CDataExchange* pDX);
 
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -194,7 +164,6 @@ public:
     CWnd* m_pDlgWnd;
 
     CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate);
-    HWND PrepareCtrl(int nIDC);
 };
 
 // Binds rControl to the dialog's control nIDC, once.
@@ -203,12 +172,9 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 // ---- Dialogs -----------------------------------------------------------
 class CDialog : public CWnd {
 public:
-    CDialog();
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
-    explicit CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd = NULL);
 
     // A modeless dialog from the template in the current resource module.
-    virtual BOOL Create(LPCTSTR lpszTemplateName, CWnd* pParentWnd = NULL);
     BOOL Create(UINT nIDTemplate, CWnd* pParentWnd = NULL);
     virtual int DoModal();
     void EndDialog(int nResult);
@@ -233,30 +199,14 @@ public:
 class CButton : public CWnd {
 public:
     CButton() {}
-    int GetCheck() const { return (int)::SendMessage(m_hWnd, BM_GETCHECK, 0, 0); }
-    void SetCheck(int nCheck) { ::SendMessage(m_hWnd, BM_SETCHECK, nCheck, 0); }
 };
 
 class CComboBox : public CWnd {
 public:
     CComboBox() {}
-    int GetCount() const { return (int)::SendMessage(m_hWnd, CB_GETCOUNT, 0, 0); }
     int GetCurSel() const { return (int)::SendMessage(m_hWnd, CB_GETCURSEL, 0, 0); }
     int SetCurSel(int nSelect) { return (int)::SendMessage(m_hWnd, CB_SETCURSEL, nSelect, 0); }
     int AddString(LPCTSTR lpszString) { return (int)::SendMessage(m_hWnd, CB_ADDSTRING, 0, (LPARAM)lpszString); }
-    int InsertString(int nIndex, LPCTSTR lpszString) {
-        return (int)::SendMessage(m_hWnd, CB_INSERTSTRING, nIndex, (LPARAM)lpszString);
-    }
-    int DeleteString(UINT nIndex) { return (int)::SendMessage(m_hWnd, CB_DELETESTRING, nIndex, 0); }
-    void ResetContent() { ::SendMessage(m_hWnd, CB_RESETCONTENT, 0, 0); }
-    int FindStringExact(int nIndexStart, LPCTSTR lpszFind) const {
-        return (int)::SendMessage(m_hWnd, CB_FINDSTRINGEXACT, nIndexStart, (LPARAM)lpszFind);
-    }
-    int GetLBTextLen(int nIndex) const { return (int)::SendMessage(m_hWnd, CB_GETLBTEXTLEN, nIndex, 0); }
-    int GetLBText(int nIndex, LPTSTR lpszText) const {
-        return (int)::SendMessage(m_hWnd, CB_GETLBTEXT, nIndex, (LPARAM)lpszText);
-    }
-    void GetLBText(int nIndex, CString& rString) const;
 };
 
 // ---- Module state ------------------------------------------------------
@@ -269,7 +219,6 @@ struct AFX_MODULE_STATE {
 };
 
 AFX_MODULE_STATE* AfxGetModuleState();
-AFX_MODULE_STATE* AfxGetAppModuleState();
 AFX_MODULE_STATE* AfxGetStaticModuleState();
 AFX_MODULE_STATE* AfxSetModuleState(AFX_MODULE_STATE* pNewState);
 
@@ -282,11 +231,5 @@ struct AFX_MAINTAIN_STATE {
 };
 #define AFX_MANAGE_STATE(p) AFX_MAINTAIN_STATE _ctlState(p);
 
-HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
-void AfxSetResourceHandle(HINSTANCE hInstResource);
 LPCTSTR AfxGetAppName();
-
-// An application box: no owner, the module's name as caption, and the
-// exclamation icon when the type names no icon.
-int AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);

@@ -175,7 +175,7 @@ void RunStep(ScenarioRun& run, const AFX_SCENARIO_STEP& step) {
         TVINSERTSTRUCTA insert;
         memset(&insert, 0, sizeof(insert));
         insert.hParent = step.pszParent != NULL ? ItemNamed(run, step.pszParent) : TVI_ROOT;
-        insert.hInsertAfter = step.nValue == 1 ? TVI_FIRST : TVI_LAST;
+        insert.hInsertAfter = TVI_LAST;
         insert.item.mask = TVIF_TEXT;
         insert.item.pszText = const_cast<LPSTR>(step.pszText);
         HTREEITEM hItem = (HTREEITEM)SendMessageA(hWnd, TVM_INSERTITEMA, 0, (LPARAM)&insert);

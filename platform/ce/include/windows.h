@@ -202,6 +202,18 @@ CE_API BOOL DisableThreadLibraryCalls(HMODULE hLibModule);
 // dwLen bytes; NULL when the caller cannot access the whole range.
 CE_API LPVOID MapCallerPtr(LPVOID ptr, DWORD dwLen);
 
+// ---- C runtime: formatted UTF-16 texts -----------------------------------------
+// coredll carries the C runtime, the platform's swscanf and swprintf (the
+// latter without a count: the buffer must hold the text). Where WCHAR is the
+// compiler's 16-bit wchar_t (Windows) the C library's own serve. Here it is
+// char16_t, for which the C library has none: coredll narrows each text to 8
+// bits and calls sscanf or sprintf. Conversions of numbers only.
+#if WCHAR_MAX != 0xFFFF
+#define CE_CRT __attribute__((visibility("default")))
+CE_CRT int swscanf(const WCHAR* buffer, const WCHAR* format, ...);
+CE_CRT int swprintf(WCHAR* buffer, const WCHAR* format, ...);
+#endif
+
 // ---- x86 port I/O -------------------------------------------------------------
 // One in/out instruction each, on 16-bit port numbers.
 CE_API UCHAR __inbyte(USHORT Port);

@@ -9,7 +9,7 @@
 
 enum AfxScenarioOp {
     // Tree (items are named by their text, which a scenario keeps unique)
-    SCN_TREE_INSERT,        // text under parent (NULL: the root); value 1 inserts first
+    SCN_TREE_INSERT,        // text, last under parent (NULL: the root)
     SCN_TREE_SELECT,        // TVM_SELECTITEM TVGN_CARET (text NULL: no item)
     SCN_TREE_FIRSTVISIBLE,  // TVM_SELECTITEM TVGN_FIRSTVISIBLE
     SCN_TREE_DELETE,        // TVM_DELETEITEM (text NULL: all)

@@ -1,0 +1,216 @@
+// The template store as the main dialog runs it: the tree that lists the
+// templates, the masks and the script sessions, over the entries, numbers and
+// script reads and writes of config/engine/template_store. Each load, save
+// and listing opens the script on its own and closes it again.
+#include <cstring>
+
+#include "regscript.h"
+#include "settings_text.h"
+#include "template_dlg.h"
+
+BOOL CTemplateDlg::OpenScript(CRegScript& script) {
+    const DWORD dwError = script.Open(m_szScriptPath);
+    if (dwError != 0) {
+        m_dwScriptError = dwError;
+        m_strErrorFile.Empty();
+    }
+    return dwError == 0;
+}
+
+void CTemplateDlg::NoteFileError(CException* pError) {
+    CFileException* pFileError = dynamic_cast<CFileException*>(pError);
+    m_dwScriptError = pFileError != nullptr && pFileError->m_lOsError > 0 ? static_cast<DWORD>(pFileError->m_lOsError)
+                                                                        : static_cast<DWORD>(ERROR_IO_DEVICE);
+    m_strErrorFile.Empty();
+    if (pFileError != nullptr && std::strcmp(pFileError->m_strFileName, m_szScriptPath) != 0)
+        m_strErrorFile = pFileError->m_strFileName;
+    pError->Delete();
+}
+
+// The store reads the script once to list it and once per template: all of
+// them must see one script, or the table is a mix that no save may write.
+void CTemplateDlg::NoteScriptRead(ULONGLONG qwFingerprint) {
+    if (!m_bScriptRead) {
+        m_qwScriptFingerprint = qwFingerprint;
+        m_bScriptRead = TRUE;
+    } else if (qwFingerprint != m_qwScriptFingerprint) {
+        m_bScriptChanged = TRUE;
+    }
+}
+
+HTREEITEM CTemplateDlg::GetDeviceItem() const { return m_tree.GetChildItem(m_tree.GetRootItem()); }
+
+void CTemplateDlg::SetModified() {
+    g_bModified = true;
+    m_saveButton.EnableWindow(TRUE);
+}
+
+void CTemplateDlg::SetSaved() {
+    g_bModified = false;
+    m_saveButton.EnableWindow(FALSE);
+}
+
+void CTemplateDlg::ReportScriptError(LPCSTR lpszWhat, LPCSTR lpszOutcome) {
+    CString strError;
+    CString strOn;
+    if (!m_strErrorFile.IsEmpty()) strOn.Format(" on %s", (LPCSTR)m_strErrorFile);
+    const unsigned long ulError = m_dwScriptError;
+    if (m_dwScriptError == SCRIPT_CHANGED_ELSEWHERE)
+        strError = "Another program changed the script after this dialog read it; open the dialog again to edit the "
+                   "script as it is now.";
+    else if (LPCSTR lpszReason = DescribeScriptError(m_dwScriptError))
+        strError.Format("Operating-system error %lu%s: %s.", ulError, (LPCSTR)strOn, lpszReason);
+    else
+        strError.Format("Operating-system error %lu%s.", ulError, (LPCSTR)strOn);
+    CString strText;
+    strText.Format("%s\n%s\n%s\n%s", lpszWhat, m_szScriptPath, (LPCSTR)strError, lpszOutcome);
+    MessageBox(strText, NULL, MB_OK | MB_ICONERROR);
+}
+
+BOOL CTemplateDlg::LoadTemplateList() {
+    HTREEITEM hDevice = GetDeviceItem();
+    for (int n = 0; n < TEMPLATE_COUNT; ++n) SetDefaultTemplate(m_templates[n], n);
+
+    WORD wMask = 0;
+    try {
+        CRegScript script;
+        if (OpenScript(script)) {
+            NoteScriptRead(script.GetFingerprint());
+            script.ListTemplateSections(wMask);
+            script.Close();
+        } else if (IsScriptMissing(m_dwScriptError)) {
+            NoteScriptRead(0);
+        } else {
+            m_wUnreadTemplates = 0xFFFF;
+        }
+    } catch (CException* pError) {
+        NoteFileError(pError);
+        m_wUnreadTemplates = 0xFFFF;
+        wMask = 0;
+    }
+
+    char szName[16];
+    for (int n = 0; n < TEMPLATE_COUNT; ++n) {
+        if (!(wMask & TemplateBit(n))) continue;
+        FormatTemplateName(n, szName, sizeof szName);
+        m_tree.InsertItem(szName, hDevice, TVI_LAST);
+    }
+    m_tree.SelectSetFirstVisible(m_tree.GetChildItem(hDevice));
+    return TRUE;
+}
+
+BOOL CTemplateDlg::LoadTemplate(TemplateEntry& entry, int nIndex) {
+    SetDefaultTemplate(entry, nIndex);
+    if (TemplateBit(static_cast<DWORD>(nIndex)) == 0) return FALSE;
+    try {
+        CRegScript script;
+        if (!OpenScript(script)) {
+            if (IsScriptMissing(m_dwScriptError))
+                NoteScriptRead(0);
+            else
+                m_wUnreadTemplates |= TemplateBit(nIndex);
+            return FALSE;
+        }
+        NoteScriptRead(script.GetFingerprint());
+        const BOOL bLoaded = LoadTemplateEntry(script, nIndex, entry);
+        script.Close();
+        return bLoaded;
+    } catch (CException* pError) {
+        NoteFileError(pError);
+        m_wUnreadTemplates |= TemplateBit(nIndex);
+        return FALSE;
+    }
+}
+
+BOOL CTemplateDlg::SaveTemplate(CRegScript& script, const TemplateEntry& entry, int nIndex) {
+    if (SaveTemplateEntry(script, nIndex, entry)) return TRUE;
+    m_dwScriptError = ERROR_NOT_ENOUGH_MEMORY;  // the document writes nothing when it runs out of memory
+    return FALSE;
+}
+
+BOOL CTemplateDlg::FindFreeTemplateIndex(int& nIndex) {
+    HTREEITEM hDevice = GetDeviceItem();
+    WORD wUsed = m_wUnreadTemplates;
+    for (HTREEITEM hItem = m_tree.GetChildItem(hDevice); hItem != NULL; hItem = m_tree.GetNextSiblingItem(hItem)) {
+        int n = TemplateNumberOf(m_tree.GetItemText(hItem));
+        if (n >= 0) wUsed |= TemplateBit(n);
+    }
+    nIndex = LowestFreeTemplateNumber(wUsed);
+    return TRUE;
+}
+
+BOOL CTemplateDlg::AssignFreeSwitchID(int nIndex) { return ChooseFreeSwitchID(m_templates, nIndex, m_wUsedSwitchIDs); }
+
+void CTemplateDlg::AddTemplate() {
+    HTREEITEM hDevice = GetDeviceItem();
+    SetModified();
+    int nIndex;
+    FindFreeTemplateIndex(nIndex);
+    if (nIndex >= TEMPLATE_COUNT) {
+        MessageBox("Support up to 16 Templates");
+        return;
+    }
+    char szName[16];
+    FormatTemplateName(nIndex, szName, sizeof szName);
+    AssignFreeSwitchID(nIndex);
+    m_tree.InsertItem(szName, hDevice, TVI_LAST);
+    HTREEITEM hFirst = m_tree.GetChildItem(hDevice);
+    m_tree.SelectItem(hFirst);
+    m_tree.SelectSetFirstVisible(hFirst);
+}
+
+int CTemplateDlg::GetSelectedTemplateIndex() {
+    int n = TemplateNumberOf(m_tree.GetItemText(m_tree.GetSelectedItem()));
+    if (n >= 0) m_nCurTemplate = n;
+    return n;
+}
+
+void CTemplateDlg::RemoveTemplate() {
+    SetModified();
+    HTREEITEM hSelected = m_tree.GetSelectedItem();
+    HTREEITEM hParent = hSelected != NULL ? m_tree.GetParentItem(hSelected) : NULL;
+    if (hParent == NULL || m_tree.GetParentItem(hParent) == NULL) return;  // not a template item
+    if (GetSelectedTemplateIndex() < 0) return;
+    m_wPendingRemoval |= TemplateBit(m_nCurTemplate);
+    m_wUsedSwitchIDs &= static_cast<WORD>(~TemplateBit(m_templates[m_nCurTemplate].SwitchID));
+    m_tree.DeleteItem(hSelected);
+}
+
+BOOL CTemplateDlg::DeleteTemplateFromScript(CRegScript& script, int nIndex) {
+    if (script.DeleteTemplateSection(nIndex) == 0) return TRUE;
+    m_dwScriptError = ERROR_NOT_ENOUGH_MEMORY;
+    return FALSE;
+}
+
+// One document for the whole save, held from the check that the script is
+// still the one the dialog read until every change has landed together.
+BOOL CTemplateDlg::SaveAllTemplates() {
+    HTREEITEM hDevice = GetDeviceItem();
+    try {
+        CRegScript script;
+        if (!OpenScript(script)) return FALSE;
+        if (m_bScriptChanged || !m_bScriptRead || script.GetFingerprint() != m_qwScriptFingerprint) {
+            m_dwScriptError = SCRIPT_CHANGED_ELSEWHERE;
+            m_strErrorFile.Empty();
+            return FALSE;
+        }
+        script.BeginTrans();
+        for (int n = TEMPLATE_COUNT - 1; n >= 0; --n) {
+            if ((m_wPendingRemoval & TemplateBit(n)) && !DeleteTemplateFromScript(script, n)) return FALSE;
+        }
+        for (HTREEITEM hItem = m_tree.GetChildItem(hDevice); hItem != NULL; hItem = m_tree.GetNextSiblingItem(hItem)) {
+            int n = TemplateNumberOf(m_tree.GetItemText(hItem));
+            if (n < 0 || (m_wUnreadTemplates & TemplateBit(n))) continue;
+            if (!SaveTemplate(script, m_templates[n], n)) return FALSE;
+        }
+        script.CommitTrans();
+        m_qwScriptFingerprint = script.GetFingerprint();
+        script.Close();
+    } catch (CException* pError) {
+        NoteFileError(pError);
+        return FALSE;
+    }
+    m_wPendingRemoval = 0;
+    SetSaved();
+    return TRUE;
+}
