@@ -61,6 +61,7 @@ void CDevicePage::OnBoardIDChange() {
     }
     m_pOwner->m_wUsedSwitchIDs &= static_cast<WORD>(~TemplateBit(entry.SwitchID));
     m_pOwner->m_wUsedSwitchIDs |= TemplateBit(static_cast<DWORD>(m_nChosenSwitchID));
+    if (entry.SwitchID != static_cast<DWORD>(m_nChosenSwitchID)) m_pOwner->NoteTemplateEdited();
     entry.SwitchID = static_cast<DWORD>(m_nChosenSwitchID);
     m_pOwner->SetModified();
 }

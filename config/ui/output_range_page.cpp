@@ -95,15 +95,19 @@ void COutputRangePage::PointAtCurrentTemplate() {
 void COutputRangePage::OnVoltageRangeChange(UINT nID) {
     PointAtCurrentTemplate();
     const int i = static_cast<int>(nID) - IDC_VOLTAGE_RANGE0;
-    if (ApplyChoice(kVoltageChoices, m_voltageRange[i], m_currentRange[i], *m_pChannels[i]) && !m_bInitialising)
+    if (ApplyChoice(kVoltageChoices, m_voltageRange[i], m_currentRange[i], *m_pChannels[i]) && !m_bInitialising) {
+        m_pOwner->NoteTemplateEdited();
         m_pOwner->SetModified();
+    }
 }
 
 void COutputRangePage::OnCurrentRangeChange(UINT nID) {
     PointAtCurrentTemplate();
     const int i = static_cast<int>(nID) - IDC_CURRENT_RANGE0;
-    if (ApplyChoice(kCurrentChoices, m_currentRange[i], m_voltageRange[i], *m_pChannels[i]) && !m_bInitialising)
+    if (ApplyChoice(kCurrentChoices, m_currentRange[i], m_voltageRange[i], *m_pChannels[i]) && !m_bInitialising) {
+        m_pOwner->NoteTemplateEdited();
         m_pOwner->SetModified();
+    }
 }
 
 void COutputRangePage::ShowChannelRanges() {

@@ -45,6 +45,7 @@ CTemplateDlg::CTemplateDlg()
       m_wPendingRemoval(0),
       m_wUsedSwitchIDs(0),
       m_wUnreadTemplates(0),
+      m_wUnloadedTemplates(0),
       m_dwScriptError(0),
       m_qwScriptFingerprint(0),
       m_bScriptRead(FALSE),
@@ -124,7 +125,10 @@ BOOL CTemplateDlg::OnInitDialog() {
         m_pDevicePage = NULL;
 
     for (int n = 0; n < TEMPLATE_COUNT; ++n) {
-        if (LoadTemplate(m_templates[n], n)) m_wUsedSwitchIDs |= TemplateBit(m_templates[n].SwitchID);
+        if (LoadTemplate(m_templates[n], n))
+            m_wUsedSwitchIDs |= TemplateBit(m_templates[n].SwitchID);
+        else if (!(m_wUnreadTemplates & TemplateBit(n)))
+            m_wUnloadedTemplates |= TemplateBit(n);
     }
     if (m_wUnreadTemplates != 0) {
         // What could not be read is left out, so that no save can overwrite it.

@@ -57,6 +57,9 @@ public:
     TemplateEntry& CurrentTemplate() { return m_templates[m_nCurTemplate]; }
     // An edit: g_bModified set and Save enabled.
     void SetModified();
+    // The person changed the selected template's values: a save writes it
+    // even when the script held it without a "SwitchID".
+    void NoteTemplateEdited();
 
     COutputRangePage* m_pOutputRangePage;
     CDevicePage* m_pDevicePage;
@@ -72,6 +75,10 @@ public:
     // are not listed, written, cut or reused, so the script keeps them as
     // they are.
     WORD m_wUnreadTemplates;
+    // Listed templates the script holds without a "SwitchID": the dialog shows
+    // them at their defaults, so a save leaves their lines as they are until
+    // the person edits them or adds them again.
+    WORD m_wUnloadedTemplates;
     // The operating system's error of the last script operation that failed,
     // or SCRIPT_CHANGED_ELSEWHERE; the file it concerned when not the script.
     DWORD m_dwScriptError;

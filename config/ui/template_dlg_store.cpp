@@ -40,6 +40,10 @@ void CTemplateDlg::NoteScriptRead(ULONGLONG qwFingerprint) {
 
 HTREEITEM CTemplateDlg::GetDeviceItem() const { return m_tree.GetChildItem(m_tree.GetRootItem()); }
 
+void CTemplateDlg::NoteTemplateEdited() {
+    m_wUnloadedTemplates &= static_cast<WORD>(~TemplateBit(m_nCurTemplate));
+}
+
 void CTemplateDlg::SetModified() {
     g_bModified = true;
     m_saveButton.EnableWindow(TRUE);
@@ -153,6 +157,7 @@ void CTemplateDlg::AddTemplate() {
     char szName[16];
     FormatTemplateName(nIndex, szName, sizeof szName);
     AssignFreeSwitchID(nIndex);
+    m_wUnloadedTemplates &= static_cast<WORD>(~TemplateBit(nIndex));  // asked for anew: written whole
     m_tree.InsertItem(szName, hDevice, TVI_LAST);
     HTREEITEM hFirst = m_tree.GetChildItem(hDevice);
     m_tree.SelectItem(hFirst);
@@ -200,7 +205,7 @@ BOOL CTemplateDlg::SaveAllTemplates() {
         }
         for (HTREEITEM hItem = m_tree.GetChildItem(hDevice); hItem != NULL; hItem = m_tree.GetNextSiblingItem(hItem)) {
             int n = TemplateNumberOf(m_tree.GetItemText(hItem));
-            if (n < 0 || (m_wUnreadTemplates & TemplateBit(n))) continue;
+            if (n < 0 || ((m_wUnreadTemplates | m_wUnloadedTemplates) & TemplateBit(n))) continue;
             if (!SaveTemplate(script, m_templates[n], n)) return FALSE;
         }
         script.CommitTrans();

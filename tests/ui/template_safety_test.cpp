@@ -262,6 +262,33 @@ TEST_F(TemplateDialogTest, ASaveNeverWritesOverAnotherProgramsChange) {
     EXPECT_EQ(m_script.Get(), expected);
 }
 
+// A template the script holds without a "SwitchID" is listed at its
+// defaults; its own lines stay as they are until the person edits it.
+TEST_F(TemplateDialogTest, ATemplateWithoutSwitchIDKeepsItsLinesUntilEdited) {
+    std::string unloaded = Section(2, 2, kMinus10To10V, k0To10V);
+    unloaded.erase(unloaded.find("\"SwitchID\"=dword:2\r\n"), 20);
+    const std::string script = kScriptHead + Section(0, 0) + unloaded;
+    Open(script);
+    EXPECT_EQ(TemplateItems(), (std::vector<std::string>{"Template0", "Template2"}));
+    ClickItem("Template2");
+    ClickTab(1);
+    EXPECT_EQ(ComboText(IDC_VOLTAGE_RANGE1), "-10 ~ 10V");  // its defaults, as the text has it
+    Click(IDC_ADD_TEMPLATE);
+    Click(IDOK);
+    EXPECT_EQ(m_script.Get(), script + Section(1, 1));
+
+    // Edited, it is written whole, as the dialog shows it; its "SwitchID", a
+    // new value, ends its section.
+    ClickItem("Template2");
+    ClickTab(1);
+    Choose(IDC_VOLTAGE_RANGE3, "  0 ~ 10V");
+    Click(IDOK);
+    std::string edited = Section(2, 2, kMinus10To10V, kMinus10To10V, kMinus10To10V, k0To10V);
+    edited.erase(edited.find("\"SwitchID\"=dword:2\r\n"), 20);
+    EXPECT_EQ(m_script.Get(), kScriptHead + Section(0, 0) + edited + " \r\n\"SwitchID\"=dword:2\r\n" +
+                                  Section(1, 1).substr(3));
+}
+
 TEST_F(TemplateDialogTest, AScriptHeldByAnotherProgramKeepsTheDialogOpenAtClose) {
     Open(kTemplates025);
     Click(IDC_ADD_TEMPLATE);
