@@ -26,6 +26,7 @@
 #include "registry_layout.h"
 #include "regscript.h"
 #include "settings_text.h"
+#include "template_store.h"
 
 namespace {
 
@@ -49,16 +50,12 @@ AoChannelSetting Setting(bool bCurrent) {
     return s;
 }
 
-// As the store's SaveTemplate: SwitchID and the four channel texts.
-void SaveTemplate(CRegScript& doc, int n, DWORD dwSwitchId, const AoChannelSetting& setting) {
-    if (!doc.TemplateSectionExists(n)) doc.AppendTemplateSection(n);
-    if (doc.WriteValue(n, VALUE_SWITCH_ID_A, REG_DWORD, &dwSwitchId, sizeof dwSwitchId) != 0) std::abort();
-    for (int channel = 0; channel < AO_CHANNEL_COUNT; ++channel) {
-        char szName[32], szText[64];
-        FormatAoSettingsName(channel, szName, sizeof szName);
-        const size_t cch = FormatTemplateText(setting, szText, sizeof szText);
-        if (doc.WriteValue(n, szName, REG_SZ, szText, static_cast<DWORD>(cch)) != 0) std::abort();
-    }
+// A template as the store writes it: SwitchID n or 15 - n, every channel alike.
+TemplateEntry Entry(int n, bool bFlip) {
+    TemplateEntry entry;
+    entry.SwitchID = static_cast<DWORD>(bFlip ? 15 - n : n);
+    for (AoChannelSetting& channel : entry.Channels) channel = Setting(bFlip);
+    return entry;
 }
 
 // The changed bytes written straight over the script, as a save without a
@@ -80,7 +77,9 @@ void SaveAll(const char* path, bool bFlip) {
     CRegScript doc;
     if (doc.Open(path) != 0) std::abort();
     doc.BeginTrans();
-    for (int n = 0; n < TEMPLATE_COUNT; ++n) SaveTemplate(doc, n, bFlip ? 15 - n : n, Setting(bFlip));
+    for (int n = 0; n < TEMPLATE_COUNT; ++n) {
+        if (!SaveTemplateEntry(doc, n, Entry(n, bFlip))) std::abort();
+    }
     if (g_bWithoutJournal)
         LandWithoutJournal(doc);
     else
