@@ -25,7 +25,6 @@
 #include "ao_setting.h"
 #include "registry_layout.h"
 #include "regscript.h"
-#include "settings_text.h"
 #include "template_store.h"
 
 namespace {
