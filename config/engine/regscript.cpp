@@ -767,7 +767,8 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
                 const DWORD dwFrom = static_cast<DWORD>(line.First() - m_pText);
                 const DWORD dwTo = static_cast<DWORD>(line.pEnd - m_pText);
                 // The store writes every value at every save: an unchanged line costs nothing.
-                if (dwTo - dwFrom == cchLine && line.HasLineEnd() && std::memcmp(m_pText + dwFrom, szLine, cchLine) == 0)
+                if (dwTo - dwFrom == cchLine && line.HasLineEnd() &&
+                    std::memcmp(m_pText + dwFrom, szLine, cchLine) == 0)
                     return 0;
                 return Splice(dwFrom, dwTo, "", szLine, cchLine, line.HasLineEnd() ? "" : pszLineEnd, TRUE);
             }
@@ -775,8 +776,8 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
         }
     }
     // A new value goes at the end of its section, just before the next
-    // section's line; for an absent template, at the end of the script.
-    // An absent template stays absent: the line is no section of it.
+    // section's line; for an absent template, at the end of the script, where
+    // it becomes no section of that template.
     const BOOL bPresent = m_dwSectionStart != m_dwSectionEnd;
     const DWORD dwAt = bPresent ? m_dwSectionEnd : m_dwLength;
     const bool bLineStart = dwAt == 0 || IsBreak(m_pText[dwAt - 1]);
