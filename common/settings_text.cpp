@@ -37,6 +37,19 @@ void TemplateNumbersToSetting(const TemplateTextNumbers& numbers, AoChannelSetti
     setting.CurrentMin = static_cast<float>(numbers.CurrentMin);
 }
 
+bool TemplateNumbersToBoardSetting(const TemplateTextNumbers& numbers, AoChannelSetting& setting) {
+    const float kZero = 1e-6f;
+    TemplateNumbersToSetting(numbers, setting);
+    if (std::fabs(setting.VoltageMax) >= kZero || std::fabs(setting.VoltageMin) >= kZero) return false;
+    setting.VoltageMax = 10.0f;
+    setting.VoltageMin = 0.0f;
+    if (std::fabs(setting.CurrentMax) >= kZero) {
+        setting.CurrentMax = 0.0f;
+        setting.CurrentMin = 0.0f;
+    }
+    return true;
+}
+
 uint16_t FloatToLow16(float value) {
     if (!std::isfinite(value)) return 0;
     double whole = std::fmod(std::trunc(static_cast<double>(value)), 65536.0);  // exact

@@ -45,6 +45,12 @@ int ParseTemplateText(const LayoutWChar* text, size_t count, ScanWidth width, Te
 // InitialCode = low 16 bits of the first number; the other four become floats.
 void TemplateNumbersToSetting(const TemplateTextNumbers& numbers, AoChannelSetting& setting);
 
+// What a board takes from a template channel's numbers: the setting as above,
+// except that a template without a voltage range (both voltages 0) drives
+// 0..10 V, and then carries no current range either. TRUE when that rule
+// changed the setting.
+bool TemplateNumbersToBoardSetting(const TemplateTextNumbers& numbers, AoChannelSetting& setting);
+
 // Each float truncated toward zero, reduced to 16 bits and sign-extended; the
 // code printed unsigned. 30 characters for fields of at most five characters.
 // Returns the length of the text.

@@ -2,8 +2,6 @@
 
 #include <ceddk.h>
 
-#include <cmath>
-
 #include "registers.h"
 #include "settings_text.h"
 
@@ -16,8 +14,6 @@ const DWORD TEMPLATE_NAME_UNITS = 512;
 
 // Device key paths: a service key, "\Device" and three digits, with room.
 const size_t KEY_PATH_UNITS = 96;
-
-const float VOLTAGE_ZERO = 1e-6f;
 
 // A 4-byte value of any type: the type is not checked, but a value that is
 // not exactly 4 bytes cannot be taken as a number and counts as missing.
@@ -125,18 +121,7 @@ void ReadTemplateChannels(HKEY key, AoChannelSetting (&channels)[AO_CHANNEL_COUN
         WCHAR text[CHANNEL_TEXT_READ_BYTES / 2];
         DWORD units = 0;
         if (ReadChannelText(key, channel, text, &units)) ParseTemplateText(text, units, SCAN_WIDTH_FIVE, numbers);
-        AoChannelSetting& s = channels[channel];
-        TemplateNumbersToSetting(numbers, s);
-        // A template without a voltage range drives 0..10 V, and then carries
-        // no current maximum either.
-        if (std::fabs(s.VoltageMax) < VOLTAGE_ZERO && std::fabs(s.VoltageMin) < VOLTAGE_ZERO) {
-            s.VoltageMax = 10.0f;
-            s.VoltageMin = 0.0f;
-            if (std::fabs(s.CurrentMax) >= VOLTAGE_ZERO) {
-                s.CurrentMax = 0.0f;
-                s.CurrentMin = 0.0f;
-            }
-        }
+        TemplateNumbersToBoardSetting(numbers, channels[channel]);
     }
 }
 

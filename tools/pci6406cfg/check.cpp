@@ -1,7 +1,6 @@
 #include "check.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,8 +13,6 @@
 
 namespace {
 
-// Both voltage values this close to 0 make a template channel 0..10 V.
-const float kVoltageZero = 1e-6f;
 const char kRootPath[] = "HKEY_LOCAL_MACHINE\\";
 
 std::string Upper(std::string text) {
@@ -332,14 +329,7 @@ DriverView ReadAsDriver(const Key& key) {
         std::vector<LayoutWChar> units;
         if (DriverText(Find(key, ChannelName(i)), units))
             ParseTemplateText(units.data(), units.size(), SCAN_WIDTH_FIVE, numbers);
-        AoChannelSetting& s = view.channels[i];
-        TemplateNumbersToSetting(numbers, s);
-        if (std::fabs(s.VoltageMax) < kVoltageZero && std::fabs(s.VoltageMin) < kVoltageZero) {
-            view.bZeroVolts[i] = true;
-            s.VoltageMax = 10.0f;
-            s.VoltageMin = 0.0f;
-            if (std::fabs(s.CurrentMax) >= kVoltageZero) s.CurrentMax = s.CurrentMin = 0.0f;
-        }
+        view.bZeroVolts[i] = TemplateNumbersToBoardSetting(numbers, view.channels[i]);
     }
     return view;
 }
