@@ -110,6 +110,7 @@ protected:
 private:
     // FALSE, with m_dwScriptError set, when the script cannot be opened.
     BOOL OpenScript(CRegScript& script);
+    BOOL OpenScriptToRead(CRegScript& script, WORD wUnread);
     // Each read of the dialog's start; fingerprint 0 for a missing script.
     void NoteScriptRead(ULONGLONG qwFingerprint);
     void NoteFileError(CException* pError);

@@ -27,6 +27,20 @@ void CTemplateDlg::NoteFileError(CException* pError) {
     pError->Delete();
 }
 
+// A read of the dialog's start: FALSE when the script has nothing to give,
+// missing (which a save then expects) or unreadable (wUnread marked unread).
+BOOL CTemplateDlg::OpenScriptToRead(CRegScript& script, WORD wUnread) {
+    if (OpenScript(script)) {
+        NoteScriptRead(script.GetFingerprint());
+        return TRUE;
+    }
+    if (IsScriptMissing(m_dwScriptError))
+        NoteScriptRead(0);
+    else
+        m_wUnreadTemplates |= wUnread;
+    return FALSE;
+}
+
 // The store reads the script once to list it and once per template: all of
 // them must see one script, or the table is a mix that no save may write.
 void CTemplateDlg::NoteScriptRead(ULONGLONG qwFingerprint) {
@@ -78,14 +92,9 @@ BOOL CTemplateDlg::LoadTemplateList() {
     WORD wMask = 0;
     try {
         CRegScript script;
-        if (OpenScript(script)) {
-            NoteScriptRead(script.GetFingerprint());
+        if (OpenScriptToRead(script, 0xFFFF)) {
             script.ListTemplateSections(wMask);
             script.Close();
-        } else if (IsScriptMissing(m_dwScriptError)) {
-            NoteScriptRead(0);
-        } else {
-            m_wUnreadTemplates = 0xFFFF;
         }
     } catch (CException* pError) {
         NoteFileError(pError);
@@ -108,14 +117,7 @@ BOOL CTemplateDlg::LoadTemplate(TemplateEntry& entry, int nIndex) {
     if (TemplateBit(static_cast<DWORD>(nIndex)) == 0) return FALSE;
     try {
         CRegScript script;
-        if (!OpenScript(script)) {
-            if (IsScriptMissing(m_dwScriptError))
-                NoteScriptRead(0);
-            else
-                m_wUnreadTemplates |= TemplateBit(nIndex);
-            return FALSE;
-        }
-        NoteScriptRead(script.GetFingerprint());
+        if (!OpenScriptToRead(script, TemplateBit(nIndex))) return FALSE;
         const BOOL bLoaded = LoadTemplateEntry(script, nIndex, entry);
         script.Close();
         return bLoaded;
