@@ -374,8 +374,6 @@ BOOL FormatValueLine(LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize,
         std::memcpy(p, "00,00", 5);
         p += 5;
         break;
-    default:
-        break;
     }
     *p = '\0';
     *pcchLine = static_cast<DWORD>(p - pszLine);
