@@ -9,6 +9,8 @@ set(triple i686-w64-mingw32)
 find_program(CMAKE_C_COMPILER NAMES ${triple}-gcc-posix REQUIRED)
 find_program(CMAKE_CXX_COMPILER NAMES ${triple}-g++-posix REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${triple}-windres REQUIRED)
+# Import libraries of the CE DLLs, made from platform/ce/target_imports.txt.
+find_program(CMAKE_DLLTOOL NAMES ${triple}-dlltool REQUIRED)
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -2,9 +2,7 @@
 // The driver's registry names and texts are UTF-16. wchar_t is used for them
 // only where the compiler makes it 16 bits wide (Windows); elsewhere char16_t,
 // so that byte counts such as a 100-byte "DeviceName" stay exact.
-#include <cwchar>
-
-#if WCHAR_MAX == 0xFFFF
+#if defined(_WIN32)
 typedef wchar_t LayoutWChar;
 #define LAYOUT_W_(s) L##s
 #else

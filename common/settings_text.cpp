@@ -1,8 +1,6 @@
-// The 8-bit forms, read and written by the library's C runtime, and the
-// numbers both forms share.
+// The 8-bit forms, read and written by the library's C runtime.
 #include "settings_text.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "registry_layout.h"
@@ -27,39 +25,6 @@ struct CRuntime {
 
 int ParseTemplateText(const char* text, size_t count, ScanWidth width, TemplateTextNumbers& numbers) {
     return ParseTemplate<CRuntime>(text, count, width, numbers);
-}
-
-void TemplateNumbersToSetting(const TemplateTextNumbers& numbers, AoChannelSetting& setting) {
-    setting.InitialCode = static_cast<uint16_t>(numbers.InitialCode);
-    setting.VoltageMax = static_cast<float>(numbers.VoltageMax);
-    setting.VoltageMin = static_cast<float>(numbers.VoltageMin);
-    setting.CurrentMax = static_cast<float>(numbers.CurrentMax);
-    setting.CurrentMin = static_cast<float>(numbers.CurrentMin);
-}
-
-bool TemplateNumbersToBoardSetting(const TemplateTextNumbers& numbers, AoChannelSetting& setting) {
-    const float kZero = 1e-6f;
-    TemplateNumbersToSetting(numbers, setting);
-    if (std::fabs(setting.VoltageMax) >= kZero || std::fabs(setting.VoltageMin) >= kZero) return false;
-    setting.VoltageMax = 10.0f;
-    setting.VoltageMin = 0.0f;
-    if (std::fabs(setting.CurrentMax) >= kZero) {
-        setting.CurrentMax = 0.0f;
-        setting.CurrentMin = 0.0f;
-    }
-    return true;
-}
-
-uint16_t FloatToLow16(float value) {
-    if (!std::isfinite(value)) return 0;
-    double whole = std::fmod(std::trunc(static_cast<double>(value)), 65536.0);  // exact
-    if (whole < 0) whole += 65536.0;
-    return static_cast<uint16_t>(whole);
-}
-
-int16_t FloatToWhole16(float value) {
-    uint16_t low = FloatToLow16(value);
-    return static_cast<int16_t>(low >= 0x8000 ? static_cast<int>(low) - 0x10000 : static_cast<int>(low));
 }
 
 size_t FormatTemplateText(const AoChannelSetting& s, char* out, size_t cap) {

@@ -9,7 +9,7 @@ DeviceContext* ContextOf(DWORD_PTR handle) { return reinterpret_cast<DeviceConte
 
 }  // namespace
 
-AOC_API BOOL AOC_ENTRY_ROUTINE DllMain(HANDLE hinstDLL, DWORD dwReason, LPVOID) {
+AOC_ENTRY BOOL WINAPI DllMain(HANDLE hinstDLL, DWORD dwReason, LPVOID) {
     if (dwReason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(static_cast<HMODULE>(hinstDLL));
     return TRUE;
 }

@@ -63,12 +63,12 @@ AOC_API BOOL AOC_IOControl(DWORD_PTR hOpenContext, DWORD dwCode, BYTE* pBufIn, D
 AOC_API void AOC_PowerUp(DWORD_PTR hDeviceContext);
 AOC_API void AOC_PowerDown(DWORD_PTR hDeviceContext);
 
-// The library entry routine, called by the loader with the platform's WINAPI
-// convention: cdecl on CE; stdcall from a 32-bit Windows desktop's loader,
-// which loads the library in the Windows build here.
-#if defined(_WIN32) && defined(__i386__)
-#define AOC_ENTRY_ROUTINE __stdcall
+// The library entry routine. On the target the loader enters the image here
+// (the link names it the entry point; it is no export), with CE's WINAPI,
+// which on x86 is cdecl. The native simulator finds it by name.
+#if defined(_WIN32)
+#define AOC_ENTRY extern "C"
 #else
-#define AOC_ENTRY_ROUTINE WINAPI
+#define AOC_ENTRY AOC_API
 #endif
-AOC_API BOOL AOC_ENTRY_ROUTINE DllMain(HANDLE hinstDLL, DWORD dwReason, LPVOID lpvReserved);
+AOC_ENTRY BOOL WINAPI DllMain(HANDLE hinstDLL, DWORD dwReason, LPVOID lpvReserved);

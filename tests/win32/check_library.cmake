@@ -1,8 +1,9 @@
-# cmake -DOBJDUMP=... -DLIBRARY=x.dll [-DEXPORTS=a;b] -P check_library.cmake
+# cmake -DOBJDUMP=... -DLIBRARY=x.dll [-DEXPORTS=a;b] -DDLLS=a.dll;b.dll
+#       [-DIMPORTS=a.dll:Name;...] -P check_library.cmake
 # Fails unless the library's name table is sorted (the loader finds names by
-# binary search), it exports exactly EXPORTS when given, undecorated, and it
-# imports only system DLLs (or the target platform's coredll.dll): the
-# compiler's runtime must be linked in, not loaded.
+# binary search), it exports exactly EXPORTS when given, undecorated, it
+# imports from DLLS alone and, when IMPORTS is given, only the names it lists
+# for each DLL.
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -11,8 +12,10 @@ endif()
 string(REPLACE "\n" ";" lines "${dump}")
 
 set(names "")
+set(dlls "")
 set(imports "")
 set(in_names FALSE)
+set(dll "")
 foreach(line IN LISTS lines)
   if(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
     set(in_names TRUE)
@@ -23,7 +26,11 @@ foreach(line IN LISTS lines)
   endif()
   if(line MATCHES "^[ \t]*DLL Name: (.+)$")
     string(TOLOWER "${CMAKE_MATCH_1}" dll)
-    list(APPEND imports "${dll}")
+    list(APPEND dlls "${dll}")
+  elseif(dll AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +([A-Za-z_][A-Za-z0-9_@]*)$")
+    list(APPEND imports "${dll}:${CMAKE_MATCH_1}")
+  elseif(line STREQUAL "")
+    set(dll "")
   endif()
 endforeach()
 
@@ -43,16 +50,28 @@ if(DEFINED EXPORTS AND NOT EXPORTS STREQUAL "")
     list(APPEND failures "exports ${shown}; expected ${expected}")
   endif()
 endif()
-set(system_dlls kernel32.dll user32.dll gdi32.dll comctl32.dll advapi32.dll version.dll msvcrt.dll coredll.dll)
-foreach(dll IN LISTS imports)
-  if(NOT dll IN_LIST system_dlls)
-    list(APPEND failures "imports ${dll}, which is no system library")
+foreach(dll IN LISTS dlls)
+  if(NOT dll IN_LIST DLLS)
+    list(APPEND failures "imports from ${dll}, which is not one of ${DLLS}")
   endif()
 endforeach()
+if(DEFINED IMPORTS AND NOT IMPORTS STREQUAL "")
+  string(TOLOWER "${IMPORTS}" allowed)
+  foreach(import IN LISTS imports)
+    string(TOLOWER "${import}" key)
+    if(NOT key IN_LIST allowed)
+      list(APPEND failures "imports ${import}, which that library does not export for it")
+    endif()
+  endforeach()
+  if(NOT imports)
+    list(APPEND failures "no imported name was read: the check reads nothing")
+  endif()
+endif()
 
 if(failures)
   list(JOIN failures "\n  " text)
   message(FATAL_ERROR "${LIBRARY}:\n  ${text}")
 endif()
 list(LENGTH names count)
-message(STATUS "${LIBRARY}: ${count} exports, imports ${imports}")
+list(LENGTH imports functions)
+message(STATUS "${LIBRARY}: ${count} exports; imports ${functions} functions from ${dlls}")

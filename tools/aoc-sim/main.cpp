@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <iostream>
 #include <sstream>
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "echo.h"
 #include "options.h"
@@ -50,6 +54,10 @@ bool ParseRequests(const Options& options, std::vector<Request>* requests, std::
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    // The same bytes as on every other build: lines end in LF alone.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     Options options;
     std::string error;
     if (!ParseArguments(argc, argv, options, &error)) return Fail(error, BAD_ARGUMENTS);

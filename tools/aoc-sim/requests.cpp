@@ -3,6 +3,7 @@
 #include <ce_sim.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <thread>
 
 #include "echo.h"
 #include "vqx6406s.h"
@@ -349,8 +351,60 @@ std::string RecordText(const RangeRecord& r) {
 
 }  // namespace
 
+namespace {
+
+const DWORD MAX_TIMES = 1000000;
+const char* const TOGETHER_USAGE = "together [times=N] REQUEST ; REQUEST ...";
+
+// "together [times=N] REQUEST ; REQUEST ...": each request as a line of its
+// own would give it, but for open and close, which change what the other
+// threads' requests go to.
+bool ParseTogether(const std::string& text, const std::string& defaultBoard, Request* request, std::string* error) {
+    Request r;
+    r.kind = RequestKind::Together;
+    std::string rest = text.substr(text.find("together") + std::strlen("together"));
+    std::istringstream first(rest);
+    std::string word;
+    if (first >> word && word.compare(0, 6, "times=") == 0) {
+        if (!Unsigned(word.substr(6), MAX_TIMES, &r.times) || r.times == 0) {
+            *error = "times= takes a number from 1 to " + std::to_string(MAX_TIMES);
+            return false;
+        }
+        rest = rest.substr(rest.find(word) + word.size());
+    }
+    for (size_t start = 0; start <= rest.size();) {
+        size_t end = std::min(rest.find(';', start), rest.size());
+        Request part;
+        if (!ParseRequest(rest.substr(start, end - start), defaultBoard, &part, error)) {
+            *error = "together, request " + std::to_string(r.parts.size() + 1) + ": " + *error;
+            return false;
+        }
+        if (part.kind == RequestKind::Open || part.kind == RequestKind::Close || part.kind == RequestKind::Together) {
+            *error = "together runs no " + Quoted(part.text.substr(0, part.text.find(' ')));
+            return false;
+        }
+        r.parts.push_back(part);
+        start = end + 1;
+    }
+    if (r.parts.size() < 2) {
+        *error = std::string("usage: ") + TOGETHER_USAGE;
+        return false;
+    }
+    r.board = r.parts[0].board;
+    std::istringstream words(text);
+    for (std::string w; words >> w;) r.text += (r.text.empty() ? "" : " ") + w;
+    *request = r;
+    return true;
+}
+
+}  // namespace
+
 bool ParseRequest(const std::string& line, const std::string& defaultBoard, Request* request, std::string* error) {
-    std::istringstream words(line.substr(0, line.find('#')));
+    const std::string uncommented = line.substr(0, line.find('#'));
+    std::istringstream leading(uncommented);
+    std::string firstWord;
+    if (leading >> firstWord && firstWord == "together") return ParseTogether(uncommented, defaultBoard, request, error);
+    std::istringstream words(uncommented);
     std::vector<std::string> w;
     for (std::string word; words >> word;) w.push_back(word);
     Request r;
@@ -422,7 +476,7 @@ bool ParseRequestLines(std::istream& in, const std::string& source, const std::s
 std::string RequestUsageText() {
     std::string text;
     for (const Syntax& s : Syntaxes()) text += std::string("  ") + s.usage + "\n";
-    return text;
+    return text + "  " + TOGETHER_USAGE + "\n";
 }
 
 bool CheckRequestBoards(const std::vector<Request>& requests, const std::vector<std::string>& names,
@@ -432,12 +486,16 @@ bool CheckRequestBoards(const std::vector<Request>& requests, const std::vector<
         if (!name.empty()) known += (known.empty() ? "" : ", ") + name;
     }
     for (const Request& r : requests) {
-        bool found = false;
-        for (const std::string& name : names) found = found || (!name.empty() && SameWord(r.board, name.c_str()));
-        if (!found) {
-            *error = r.where + ": no board will be called " + Echo(r.board, 16) + " (" +
-                     (known.empty() ? std::string("there are no boards") : "the boards are " + known) + ")";
-            return false;
+        std::vector<std::string> boards{r.board};
+        for (const Request& part : r.parts) boards.push_back(part.board);
+        for (const std::string& board : boards) {
+            bool found = false;
+            for (const std::string& name : names) found = found || (!name.empty() && SameWord(board, name.c_str()));
+            if (!found) {
+                *error = r.where + ": no board will be called " + Echo(board, 16) + " (" +
+                         (known.empty() ? std::string("there are no boards") : "the boards are " + known) + ")";
+                return false;
+            }
         }
     }
     return true;
@@ -448,6 +506,12 @@ RequestRunner::RequestRunner(Session& session) : session_(session), boards_(sess
 bool RequestRunner::Resolve(const std::vector<Request>& requests, std::string* error) {
     targets_.clear();
     for (const Request& r : requests) {
+        for (const Request& part : r.parts) {
+            if (session_.FindBoard(part.board) < 0) {
+                *error = r.where + ": no running board is called " + Echo(part.board, 16);
+                return false;
+            }
+        }
         int index = session_.FindBoard(r.board);
         if (index < 0) {
             *error = r.where + ": no running board is called " + Echo(r.board, 16);
@@ -460,7 +524,35 @@ bool RequestRunner::Resolve(const std::vector<Request>& requests, std::string* e
 }
 
 void RequestRunner::Run(const std::vector<Request>& requests, std::ostream& out) {
-    for (size_t i = 0; i < requests.size() && i < targets_.size(); ++i) RunOne(requests[i], targets_[i], out);
+    for (size_t i = 0; i < requests.size() && i < targets_.size(); ++i) {
+        if (requests[i].kind == RequestKind::Together) RunTogether(requests[i], out);
+        else RunOne(requests[i], targets_[i], out);
+    }
+}
+
+// All threads start at once and each sends its request `times` times; the
+// lines show each one's last result, in the order written, so the output is
+// the same at every run as long as the requests do not fail on one another.
+void RequestRunner::RunTogether(const Request& r, std::ostream& out) {
+    std::vector<std::ostringstream> results(r.parts.size());
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < r.parts.size(); ++i) {
+        threads.emplace_back([this, &r, &results, &go, i] {
+            const Request& part = r.parts[i];
+            const size_t index = static_cast<size_t>(session_.FindBoard(part.board));
+            while (!go.load()) std::this_thread::yield();
+            for (DWORD n = 0; n < r.times; ++n) {
+                results[i].str("");
+                RunOne(part, index, results[i]);
+            }
+        });
+    }
+    go = true;
+    for (std::thread& t : threads) t.join();
+    out << "together, " << r.parts.size() << " threads, " << r.times << (r.times == 1 ? " time" : " times")
+        << " each:\n";
+    for (const std::ostringstream& result : results) out << "  " << result.str();
 }
 
 void RequestRunner::RunOne(const Request& r, size_t index, std::ostream& out) {

@@ -28,7 +28,8 @@ enum class RequestKind {
     ModeFlag,
     Strobe,
     Probe,
-    Raw,  // any control code with buffers given as bytes
+    Raw,       // any control code with buffers given as bytes
+    Together,  // several requests, each in a thread of its own, all at once
 };
 
 // Which handle a request goes to: by default the one the board's last open
@@ -71,6 +72,9 @@ struct Request {
     bool noCount = false;
     LONG amount = 0;    // seek
     DWORD seekType = 0;
+    // Together: the requests, each run `times` times in its own thread.
+    std::vector<Request> parts;
+    DWORD times = 1;
 };
 
 // One request: an optional call name ("AOC2:"), then the request's words;
@@ -103,6 +107,7 @@ private:
         int opens = 0;
     };
     void RunOne(const Request& request, size_t index, std::ostream& out);
+    void RunTogether(const Request& request, std::ostream& out);
 
     Session& session_;
     std::vector<Board> boards_;

@@ -3,6 +3,15 @@
 // readers of the values that CE's device manager and PCI bus driver write.
 #include <windows.h>
 
+// The DDK helpers live in ceddk.dll, the device manager's in coredll.dll.
+#if !defined(_WIN32)
+#define CEDDK_API extern "C" __attribute__((visibility("default")))
+#elif defined(CE_BUILDING_CEDDK)
+#define CEDDK_API extern "C"  // exported by ceddk.def, made from target_imports.txt
+#else
+#define CEDDK_API extern "C" __declspec(dllimport)
+#endif
+
 // ---- PCI information ----------------------------------------------------------
 #define PCIID_CLASS 0
 #define PCIID_SUBCLASS 1
@@ -54,10 +63,10 @@ static_assert(sizeof(DDKWINDOWINFO) == 116, "DDKWINDOWINFO is 116 bytes");
 
 // Reads the PCI identity values of a device key ("DeviceNumber",
 // "FunctionNumber", "InstanceIndex", then the optional identifiers).
-CE_API DWORD DDKReg_GetPciInfo(HKEY hk, PDDKPCIINFO pPciInfo);
+CEDDK_API DWORD DDKReg_GetPciInfo(HKEY hk, PDDKPCIINFO pPciInfo);
 // Reads "BusNumber", "InterfaceType" and the "MemBase"/"MemLen",
 // "IoBase"/"IoLen" windows of a device key.
-CE_API DWORD DDKReg_GetWindowInfo(HKEY hk, PDDKWINDOWINFO pWinInfo);
+CEDDK_API DWORD DDKReg_GetWindowInfo(HKEY hk, PDDKWINDOWINFO pWinInfo);
 
 // ---- Device manager -----------------------------------------------------------------
 // Opens the device key named by the "Key" value of an active key; NULL with

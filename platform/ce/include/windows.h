@@ -4,50 +4,16 @@
 // mapping and x86 port I/O. Names, signatures and error codes are CE's.
 #include <cstddef>
 #include <cstdint>
-#include <cwchar>
 
+// Code built for the target defines UNDER_CE, as the platform's own compilers
+// do: it imports these functions from coredll.dll. Elsewhere the stand-in
+// carries them.
 #if !defined(_WIN32)
 #define CE_API extern "C" __attribute__((visibility("default")))
 #elif defined(CE_BUILDING_COREDLL)
-#define CE_API extern "C"  // exported by coredll.def
+#define CE_API extern "C"  // exported by coredll.def, made from target_imports.txt
 #else
 #define CE_API extern "C" __declspec(dllimport)
-#endif
-
-#if defined(_WIN32)
-// On a Windows host kernel32 and advapi32 carry these names too, and the
-// runtime linked into every program calls them. Code built against this header
-// binds to coredll's functions under link names of their own; coredll.def
-// exports them under the platform's names. On i686 GCC writes a definition's
-// renamed symbol as given but adds C's leading underscore to a dllimport
-// reference, so coredll's own definitions are given the underscore.
-#define CE_PRAGMA(text) _Pragma(#text)
-#if defined(__i386__) && defined(CE_BUILDING_COREDLL)
-#define CE_LINK_NAME(name) CE_PRAGMA(redefine_extname name _##name##_ce)
-#else
-#define CE_LINK_NAME(name) CE_PRAGMA(redefine_extname name name##_ce)
-#endif
-CE_LINK_NAME(RegOpenKeyExW)
-CE_LINK_NAME(RegCreateKeyExW)
-CE_LINK_NAME(RegQueryInfoKeyW)
-CE_LINK_NAME(RegEnumKeyExW)
-CE_LINK_NAME(RegEnumValueW)
-CE_LINK_NAME(RegQueryValueExW)
-CE_LINK_NAME(RegSetValueExW)
-CE_LINK_NAME(RegDeleteKeyW)
-CE_LINK_NAME(RegDeleteValueW)
-CE_LINK_NAME(RegCloseKey)
-CE_LINK_NAME(LocalAlloc)
-CE_LINK_NAME(LocalFree)
-CE_LINK_NAME(InitializeCriticalSection)
-CE_LINK_NAME(DeleteCriticalSection)
-CE_LINK_NAME(EnterCriticalSection)
-CE_LINK_NAME(LeaveCriticalSection)
-CE_LINK_NAME(InterlockedIncrement)
-CE_LINK_NAME(InterlockedDecrement)
-CE_LINK_NAME(SetLastError)
-CE_LINK_NAME(GetLastError)
-CE_LINK_NAME(DisableThreadLibraryCalls)
 #endif
 
 // ---- Base types (CE is ILP32; DWORD is 32-bit, WCHAR 16-bit) -------------
@@ -72,7 +38,7 @@ typedef DWORD* PDWORD;
 typedef BYTE* LPBYTE;
 typedef const BYTE* LPCBYTE;
 typedef BOOL* LPBOOL;
-#if WCHAR_MAX == 0xFFFF
+#if defined(_WIN32)
 typedef wchar_t WCHAR;
 #define CE_TEXT_(s) L##s
 #else
@@ -204,21 +170,56 @@ CE_API LPVOID MapCallerPtr(LPVOID ptr, DWORD dwLen);
 
 // ---- C runtime: formatted UTF-16 texts -----------------------------------------
 // coredll carries the C runtime, the platform's swscanf and swprintf (the
-// latter without a count: the buffer must hold the text). Where WCHAR is the
-// compiler's 16-bit wchar_t (Windows) the C library's own serve. Here it is
-// char16_t, for which the C library has none: coredll narrows each text to 8
-// bits and calls sscanf or sprintf. Conversions of numbers only.
-#if WCHAR_MAX != 0xFFFF
+// latter without a count: the buffer must hold the text). Target code imports
+// them from there. Natively WCHAR is char16_t, for which the C library has
+// none: coredll narrows each text to 8 bits and calls sscanf or sprintf.
+// Conversions of numbers only.
+#if defined(UNDER_CE)
+CE_API int swscanf(const WCHAR* buffer, const WCHAR* format, ...);
+CE_API int swprintf(WCHAR* buffer, const WCHAR* format, ...);
+#elif !defined(_WIN32)
 #define CE_CRT __attribute__((visibility("default")))
 CE_CRT int swscanf(const WCHAR* buffer, const WCHAR* format, ...);
 CE_CRT int swprintf(WCHAR* buffer, const WCHAR* format, ...);
 #endif
 
 // ---- x86 port I/O -------------------------------------------------------------
-// One in/out instruction each, on 16-bit port numbers.
+// The compiler's port intrinsics, on 16-bit port numbers. On x86 Windows, the
+// CE target and the Windows tests alike, each is the processor's own in or
+// out instruction with the port in DX; under Wine coredll serves the trapped
+// instruction from the I/O space. The memory clobber keeps each access where
+// it stands between the lock calls around it. Natively each is one call into
+// the stand-in's I/O space.
+#if defined(_WIN32) && defined(__i386__)
+inline UCHAR __inbyte(USHORT Port) {
+    UCHAR value;
+    __asm__ __volatile__("inb %w1, %b0" : "=a"(value) : "d"(Port) : "memory");
+    return value;
+}
+inline USHORT __inword(USHORT Port) {
+    USHORT value;
+    __asm__ __volatile__("inw %w1, %w0" : "=a"(value) : "d"(Port) : "memory");
+    return value;
+}
+inline ULONG __indword(USHORT Port) {
+    ULONG value;
+    __asm__ __volatile__("inl %w1, %0" : "=a"(value) : "d"(Port) : "memory");
+    return value;
+}
+inline void __outbyte(USHORT Port, UCHAR Data) {
+    __asm__ __volatile__("outb %b0, %w1" : : "a"(Data), "d"(Port) : "memory");
+}
+inline void __outword(USHORT Port, USHORT Data) {
+    __asm__ __volatile__("outw %w0, %w1" : : "a"(Data), "d"(Port) : "memory");
+}
+inline void __outdword(USHORT Port, ULONG Data) {
+    __asm__ __volatile__("outl %0, %w1" : : "a"(Data), "d"(Port) : "memory");
+}
+#else
 CE_API UCHAR __inbyte(USHORT Port);
 CE_API USHORT __inword(USHORT Port);
 CE_API ULONG __indword(USHORT Port);
 CE_API void __outbyte(USHORT Port, UCHAR Data);
 CE_API void __outword(USHORT Port, USHORT Data);
 CE_API void __outdword(USHORT Port, ULONG Data);
+#endif

@@ -1,9 +1,9 @@
-// The device manager's and the DDK's registry readers, over the values that
-// CE's device manager and PCI bus driver write.
+// ceddk's registry readers, over the values that CE's PCI bus driver writes.
+// Like the real ceddk.dll they read through coredll's registry.
 #include <cstring>
+#include <vector>
 
 #include "ceddk.h"
-#include "internal.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ private:
 
 }  // namespace
 
-CE_API DWORD DDKReg_GetPciInfo(HKEY hk, PDDKPCIINFO pPciInfo) {
+CEDDK_API DWORD DDKReg_GetPciInfo(HKEY hk, PDDKPCIINFO pPciInfo) {
     if (!hk || !pPciInfo || pPciInfo->cbSize != sizeof(DDKPCIINFO)) return ERROR_INVALID_PARAMETER;
     std::memset(reinterpret_cast<BYTE*>(pPciInfo) + sizeof(DWORD), 0, sizeof(DDKPCIINFO) - sizeof(DWORD));
     DWORD* const required[3] = {&pPciInfo->dwDeviceNumber, &pPciInfo->dwFunctionNumber, &pPciInfo->dwInstanceIndex};
@@ -127,7 +127,7 @@ CE_API DWORD DDKReg_GetPciInfo(HKEY hk, PDDKPCIINFO pPciInfo) {
     return ERROR_SUCCESS;
 }
 
-CE_API DWORD DDKReg_GetWindowInfo(HKEY hk, PDDKWINDOWINFO pWinInfo) {
+CEDDK_API DWORD DDKReg_GetWindowInfo(HKEY hk, PDDKWINDOWINFO pWinInfo) {
     if (!hk || !pWinInfo || pWinInfo->cbSize != sizeof(DDKWINDOWINFO)) return ERROR_INVALID_PARAMETER;
     std::memset(reinterpret_cast<BYTE*>(pWinInfo) + sizeof(DWORD), 0, sizeof(DDKWINDOWINFO) - sizeof(DWORD));
     pWinInfo->dwInterfaceType = InterfaceTypeUndefined;
@@ -139,29 +139,4 @@ CE_API DWORD DDKReg_GetWindowInfo(HKEY hk, PDDKWINDOWINFO pWinInfo) {
     DWORD status = list.Read(TEXT("MemBase"), TEXT("MemLen"), pWinInfo->dwNumMemWindows, pWinInfo->memWindows);
     if (status != ERROR_SUCCESS) return status;
     return list.Read(TEXT("IoBase"), TEXT("IoLen"), pWinInfo->dwNumIoWindows, pWinInfo->ioWindows);
-}
-
-CE_API HKEY OpenDeviceKey(LPCTSTR ActiveKey) {
-    if (!ActiveKey) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    HKEY active = nullptr;
-    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, ActiveKey, 0, 0, &active);
-    if (status != ERROR_SUCCESS) {
-        SetLastError(static_cast<DWORD>(status));
-        return nullptr;
-    }
-    WCHAR path[260] = {};
-    DWORD type = 0, size = sizeof(path) - sizeof(WCHAR);  // keep a terminator
-    status = RegQueryValueExW(active, TEXT("Key"), nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
-    RegCloseKey(active);
-    if (status == ERROR_SUCCESS && type != REG_SZ) status = ERROR_INVALID_DATA;
-    HKEY device = nullptr;
-    if (status == ERROR_SUCCESS) status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, 0, &device);
-    if (status != ERROR_SUCCESS) {
-        SetLastError(static_cast<DWORD>(status));
-        return nullptr;
-    }
-    return device;
 }

@@ -15,6 +15,10 @@ bool FaultsArmed();
 WCHAR UpcaseUnit(WCHAR c);
 bool EqualNoCase(const WString& a, const WString& b);
 
+// One port instruction of 1, 2 or 4 bytes on the I/O space, traced.
+DWORD PortIn(USHORT port, int width);
+void PortOut(USHORT port, int width, DWORD value);
+
 // Length of a zero-terminated UTF-16 text.
 size_t TextLength(const WCHAR* text);
 

@@ -63,28 +63,24 @@ void Trace(USHORT port, int width, bool write, DWORD value) {
     g_trace.push_back({port, static_cast<BYTE>(width), write, value});
 }
 
-DWORD In(USHORT port, int width) {
+}  // namespace
+
+namespace cesim {
+namespace detail {
+
+DWORD PortIn(USHORT port, int width) {
     DWORD value = ReadSpace(port, width);
     Trace(port, width, false, value);
     return value;
 }
 
-void Out(USHORT port, int width, DWORD value) {
+void PortOut(USHORT port, int width, DWORD value) {
     value &= AllOnes(width);
     WriteSpace(port, width, value);
     Trace(port, width, true, value);
 }
 
-}  // namespace
-
-CE_API UCHAR __inbyte(USHORT Port) { return static_cast<UCHAR>(In(Port, 1)); }
-CE_API USHORT __inword(USHORT Port) { return static_cast<USHORT>(In(Port, 2)); }
-CE_API ULONG __indword(USHORT Port) { return In(Port, 4); }
-CE_API void __outbyte(USHORT Port, UCHAR Data) { Out(Port, 1, Data); }
-CE_API void __outword(USHORT Port, USHORT Data) { Out(Port, 2, Data); }
-CE_API void __outdword(USHORT Port, ULONG Data) { Out(Port, 4, Data); }
-
-namespace cesim {
+}  // namespace detail
 
 bool AttachIoDevice(IoDevice* device, DWORD firstPort, DWORD portCount) {
     if (!device || portCount == 0 || firstPort >= PORT_COUNT || portCount > PORT_COUNT - firstPort) return false;
@@ -114,3 +110,14 @@ std::vector<PortAccess> TakeIoTrace() {
 }
 
 }  // namespace cesim
+
+#if !defined(_WIN32)
+using cesim::detail::PortIn;
+using cesim::detail::PortOut;
+CE_API UCHAR __inbyte(USHORT Port) { return static_cast<UCHAR>(PortIn(Port, 1)); }
+CE_API USHORT __inword(USHORT Port) { return static_cast<USHORT>(PortIn(Port, 2)); }
+CE_API ULONG __indword(USHORT Port) { return PortIn(Port, 4); }
+CE_API void __outbyte(USHORT Port, UCHAR Data) { PortOut(Port, 1, Data); }
+CE_API void __outword(USHORT Port, USHORT Data) { PortOut(Port, 2, Data); }
+CE_API void __outdword(USHORT Port, ULONG Data) { PortOut(Port, 4, Data); }
+#endif

@@ -1,0 +1,56 @@
+# cmake -DOBJDUMP=... -DLIBRARY=x.dll -DSUBSYSTEM_VERSION=5.0 -P check_ce_image.cmake
+# Fails unless the library is an image a Windows CE x86 loader takes: i386,
+# subsystem Windows CE GUI (9) at SUBSYSTEM_VERSION at most, base relocations
+# kept, nothing of a compiler runtime's start-up (thread-local storage,
+# constructor and destructor lists, unwind tables), and the processor's own
+# port instructions, all six, with the port in DX.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${OBJDUMP} -p -h ${LIBRARY} OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
+execute_process(COMMAND ${OBJDUMP} -d ${LIBRARY} OUTPUT_VARIABLE code RESULT_VARIABLE rc_code)
+if(NOT rc EQUAL 0 OR NOT rc_code EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} cannot read ${LIBRARY}")
+endif()
+
+set(failures "")
+macro(field name out)
+  if(headers MATCHES "\n${name}[ \t]+([0-9a-fA-F]+)")
+    set(${out} ${CMAKE_MATCH_1})
+  else()
+    set(${out} "")
+    list(APPEND failures "no ${name} in the PE header")
+  endif()
+endmacro()
+
+if(NOT headers MATCHES "file format pei-i386")
+  list(APPEND failures "not an i386 image")
+endif()
+field(Subsystem subsystem)
+if(NOT subsystem STREQUAL "00000009")
+  list(APPEND failures "subsystem ${subsystem}; a CE image needs 9 (Windows CE GUI)")
+endif()
+field(MajorSubsystemVersion major)
+field(MinorSubsystemVersion minor)
+if("${major}.${minor}" VERSION_GREATER SUBSYSTEM_VERSION)
+  list(APPEND failures "subsystem version ${major}.${minor}, newer than ${SUBSYSTEM_VERSION}")
+endif()
+if(NOT headers MATCHES "Entry 5 [0-9a-f]+ 0*[1-9a-f][0-9a-f]* Base Relocation Directory")
+  list(APPEND failures "no base relocations: a CE loader could not move the image")
+endif()
+foreach(section .tls .CRT .ctors .dtors .eh_frame .pdata)
+  string(REPLACE "." "\\." pattern "${section}")
+  if(headers MATCHES "\n +[0-9]+ ${pattern}[ \t]")
+    list(APPEND failures "carries a ${section} section, which only a compiler runtime needs")
+  endif()
+endforeach()
+foreach(instruction "ec[ \t]+in[ \t]+\\(%dx\\),%al" "66 ed[ \t]+in[ \t]+\\(%dx\\),%ax" "ed[ \t]+in[ \t]+\\(%dx\\),%eax"
+                    "ee[ \t]+out[ \t]+%al,\\(%dx\\)" "66 ef[ \t]+out[ \t]+%ax,\\(%dx\\)" "ef[ \t]+out[ \t]+%eax,\\(%dx\\)")
+  if(NOT code MATCHES "\t${instruction}")
+    list(APPEND failures "no instruction matching ${instruction}")
+  endif()
+endforeach()
+
+if(failures)
+  list(JOIN failures "\n  " text)
+  message(FATAL_ERROR "${LIBRARY}:\n  ${text}")
+endif()
+message(STATUS "${LIBRARY}: a CE x86 image, subsystem 9 version ${major}.${minor}, the six port instructions")
