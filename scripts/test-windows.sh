@@ -81,8 +81,14 @@ toolchain="$root/cmake/mingw-w64-i686.cmake"
 if [ -f "$build/CMakeCache.txt" ] && ! grep -qx "CMAKE_TOOLCHAIN_FILE:[A-Z]*=$toolchain" "$build/CMakeCache.txt"; then
   rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
 fi
+# The runs of the shipped driver are compared with the native aoc-sim's, and
+# the driver tested must be the one the release folder ships.
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" -j"$jobs" --target aoc-sim
+"$root/scripts/release.sh" "$build/release" >/dev/null
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAOC_BENCH=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAOC_BENCH=OFF \
+  -DAOC_NATIVE_SIM="$root/build/tools/aoc-sim/aoc-sim" -DAOC_RELEASE_DIR="$build/release" >/dev/null
 cmake --build "$build" -j"$jobs"
 # Wine's desktop process would otherwise come and go with each test program
 # that makes a window, and hold the runner's pipe a second each time.

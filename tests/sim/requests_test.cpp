@@ -54,6 +54,14 @@ TEST(RequestTextTest, RequestsParseOrSayWhatIsWrong) {
         {"ioctl 1 out=65537", "ioctl: '65537' is not none or a size up to 65536 for out="},
         {"ioctl 1 count=1", "ioctl: '1' is not none for count="},
         {"sett-range 1", "unknown request 'sett-range'"},
+        {"together write-channel 0 1 ; AOC2: write-channel 1 2", nullptr},
+        {"together times=1000000 strobe ; probe ; read-byte 8 # at once", nullptr},
+        {"together write-channel 0 1", "usage: together [times=N]"},
+        {"together times=0 strobe ; probe", "times= takes a number from 1 to 1000000"},
+        {"together strobe ; open", "together runs no 'open'"},
+        {"together close ; strobe", "together runs no 'close'"},
+        {"together strobe ; together probe ; probe", "together, request 2: unknown request 'together'"},
+        {"together strobe ; ; probe", "together, request 2: no request"},
         {"write-channel 0 " + std::string(100000, '9'), "write-channel: '99999999999999999999999999999999... (100000 characters)' is not a value"},
     };
     for (const Case& c : cases) {

@@ -349,62 +349,8 @@ std::string RecordText(const RangeRecord& r) {
     return text;
 }
 
-}  // namespace
-
-namespace {
-
-const DWORD MAX_TIMES = 1000000;
-const char* const TOGETHER_USAGE = "together [times=N] REQUEST ; REQUEST ...";
-
-// "together [times=N] REQUEST ; REQUEST ...": each request as a line of its
-// own would give it, but for open and close, which change what the other
-// threads' requests go to.
-bool ParseTogether(const std::string& text, const std::string& defaultBoard, Request* request, std::string* error) {
-    Request r;
-    r.kind = RequestKind::Together;
-    std::string rest = text.substr(text.find("together") + std::strlen("together"));
-    std::istringstream first(rest);
-    std::string word;
-    if (first >> word && word.compare(0, 6, "times=") == 0) {
-        if (!Unsigned(word.substr(6), MAX_TIMES, &r.times) || r.times == 0) {
-            *error = "times= takes a number from 1 to " + std::to_string(MAX_TIMES);
-            return false;
-        }
-        rest = rest.substr(rest.find(word) + word.size());
-    }
-    for (size_t start = 0; start <= rest.size();) {
-        size_t end = std::min(rest.find(';', start), rest.size());
-        Request part;
-        if (!ParseRequest(rest.substr(start, end - start), defaultBoard, &part, error)) {
-            *error = "together, request " + std::to_string(r.parts.size() + 1) + ": " + *error;
-            return false;
-        }
-        if (part.kind == RequestKind::Open || part.kind == RequestKind::Close || part.kind == RequestKind::Together) {
-            *error = "together runs no " + Quoted(part.text.substr(0, part.text.find(' ')));
-            return false;
-        }
-        r.parts.push_back(part);
-        start = end + 1;
-    }
-    if (r.parts.size() < 2) {
-        *error = std::string("usage: ") + TOGETHER_USAGE;
-        return false;
-    }
-    r.board = r.parts[0].board;
-    std::istringstream words(text);
-    for (std::string w; words >> w;) r.text += (r.text.empty() ? "" : " ") + w;
-    *request = r;
-    return true;
-}
-
-}  // namespace
-
-bool ParseRequest(const std::string& line, const std::string& defaultBoard, Request* request, std::string* error) {
-    const std::string uncommented = line.substr(0, line.find('#'));
-    std::istringstream leading(uncommented);
-    std::string firstWord;
-    if (leading >> firstWord && firstWord == "together") return ParseTogether(uncommented, defaultBoard, request, error);
-    std::istringstream words(uncommented);
+bool ParsePlainRequest(const std::string& line, const std::string& defaultBoard, Request* request, std::string* error) {
+    std::istringstream words(line.substr(0, line.find('#')));
     std::vector<std::string> w;
     for (std::string word; words >> word;) w.push_back(word);
     Request r;
@@ -450,6 +396,60 @@ bool ParseRequest(const std::string& line, const std::string& defaultBoard, Requ
     for (size_t i = first; i < w.size(); ++i) r.text += (i > first ? " " : "") + w[i];
     *request = r;
     return true;
+}
+
+const DWORD MAX_TIMES = 1000000;
+const char* const TOGETHER_USAGE = "together [times=N] REQUEST ; REQUEST ...";
+
+// "together [times=N] REQUEST ; REQUEST ...": each request as a line of its
+// own would give it, but for open and close, which change what the other
+// threads' requests go to.
+bool ParseTogether(const std::string& text, const std::string& defaultBoard, Request* request, std::string* error) {
+    Request r;
+    r.kind = RequestKind::Together;
+    std::string rest = text.substr(text.find("together") + std::strlen("together"));
+    std::istringstream first(rest);
+    std::string word;
+    if (first >> word && word.compare(0, 6, "times=") == 0) {
+        if (!Unsigned(word.substr(6), MAX_TIMES, &r.times) || r.times == 0) {
+            *error = "times= takes a number from 1 to " + std::to_string(MAX_TIMES);
+            return false;
+        }
+        rest = rest.substr(rest.find(word) + word.size());
+    }
+    for (size_t start = 0; start <= rest.size();) {
+        size_t end = std::min(rest.find(';', start), rest.size());
+        Request part;
+        if (!ParsePlainRequest(rest.substr(start, end - start), defaultBoard, &part, error)) {
+            *error = "together, request " + std::to_string(r.parts.size() + 1) + ": " + *error;
+            return false;
+        }
+        if (part.kind == RequestKind::Open || part.kind == RequestKind::Close) {
+            *error = "together runs no " + Quoted(part.text.substr(0, part.text.find(' ')));
+            return false;
+        }
+        r.parts.push_back(part);
+        start = end + 1;
+    }
+    if (r.parts.size() < 2) {
+        *error = std::string("usage: ") + TOGETHER_USAGE;
+        return false;
+    }
+    r.board = r.parts[0].board;
+    std::istringstream words(text);
+    for (std::string w; words >> w;) r.text += (r.text.empty() ? "" : " ") + w;
+    *request = r;
+    return true;
+}
+
+}  // namespace
+
+bool ParseRequest(const std::string& line, const std::string& defaultBoard, Request* request, std::string* error) {
+    const std::string uncommented = line.substr(0, line.find('#'));
+    std::istringstream leading(uncommented);
+    std::string firstWord;
+    if (leading >> firstWord && firstWord == "together") return ParseTogether(uncommented, defaultBoard, request, error);
+    return ParsePlainRequest(uncommented, defaultBoard, request, error);
 }
 
 bool ParseRequestLines(std::istream& in, const std::string& source, const std::string& defaultBoard,

@@ -14,6 +14,10 @@
 
 #include "register_file.h"
 
+// Where the requests go: the driver linked in, or, when the corpus replays
+// through the shipped library on Windows, that library's own export.
+decltype(&AOC_IOControl) g_ioControl = AOC_IOControl;
+
 namespace {
 
 const DWORD kCodes[] = {
@@ -136,7 +140,7 @@ void RunRequest(FuzzedDataProvider& fdp, Board& b) {
 
     DWORD_PTR handle = nullHandle ? 0 : reinterpret_cast<DWORD_PTR>(&device);
     ++g_requests;
-    BOOL result = AOC_IOControl(handle, code, in.data(), in.length, out.data(), out.length, nullCount ? nullptr : &count);
+    BOOL result = g_ioControl(handle, code, in.data(), in.length, out.data(), out.length, nullCount ? nullptr : &count);
     DWORD threadError = GetLastError();
     cesim::ClearFaults();
     if (recordAddress) cesim::UnregisterCallerBuffer(recordAddress);
