@@ -1,9 +1,12 @@
-# cmake -DOBJDUMP=... -DLIBRARY=x.dll -DSUBSYSTEM_VERSION=5.0 -P check_ce_image.cmake
+# cmake -DOBJDUMP=... -DLIBRARY=x.dll -DSUBSYSTEM_VERSION=5.0 -DOBJECTS=a.obj;b.a
+#       -P check_ce_image.cmake
 # Fails unless the library is an image a Windows CE x86 loader takes: i386,
 # subsystem Windows CE GUI (9) at SUBSYSTEM_VERSION at most, base relocations
 # kept, nothing of a compiler runtime's start-up (thread-local storage,
 # constructor and destructor lists, unwind tables), and the processor's own
-# port instructions, all six, with the port in DX.
+# port instructions, all six, with the port in DX. The OBJECTS it is linked
+# from hold no static constructor or destructor either: no start-up code
+# would run them, and the linker folds their lists into .text unseen.
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p -h ${LIBRARY} OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
 execute_process(COMMAND ${OBJDUMP} -d ${LIBRARY} OUTPUT_VARIABLE code RESULT_VARIABLE rc_code)
@@ -48,6 +51,19 @@ foreach(instruction "ec[ \t]+in[ \t]+\\(%dx\\),%al" "66 ed[ \t]+in[ \t]+\\(%dx\\
     list(APPEND failures "no instruction matching ${instruction}")
   endif()
 endforeach()
+
+foreach(object IN LISTS OBJECTS)
+  execute_process(COMMAND ${OBJDUMP} -h ${object} OUTPUT_VARIABLE sections RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    list(APPEND failures "${OBJDUMP} cannot read ${object}")
+  endif()
+  if(sections MATCHES "\n +[0-9]+ (\\.ctors|\\.dtors|\\.init_array|\\.fini_array|\\.tls|\\.eh_frame|\\.gcc_except_table)[^ \t]*[ \t]")
+    list(APPEND failures "${object} carries ${CMAKE_MATCH_1}: static construction, thread-local data or exceptions")
+  endif()
+endforeach()
+if(NOT OBJECTS)
+  list(APPEND failures "no object files given: the check of static constructors reads nothing")
+endif()
 
 if(failures)
   list(JOIN failures "\n  " text)
