@@ -151,16 +151,60 @@ Line LineAt(const char* p, const char* pTextEnd) {
     return line;
 }
 
-// A value line continues on the next line when it ends with a backslash.
-Line WithContinuation(Line line, const char* pTextEnd) {
-    for (;;) {
-        const char* pLast = line.pEnd;
-        while (pLast > line.pBegin && IsBlank(pLast[-1])) --pLast;
-        if (pLast == line.pBegin || pLast[-1] != '\\' || line.pNext >= pTextEnd) return line;
+// A comment and a section's line stand alone. Any other line that ends with
+// a backslash goes on over the next one, unless that one stands alone: so a
+// comment never swallows the value under it, and no value swallows a
+// comment or a header. Reading, rewriting and cutting all take lines so.
+bool StandsAlone(const Line& line) { return line.Starts(';') || line.Starts('['); }
+
+bool EndsOpen(const Line& line) {
+    const char* pLast = line.pEnd;
+    while (pLast > line.pBegin && IsBlank(pLast[-1])) --pLast;
+    return pLast > line.pBegin && pLast[-1] == '\\';
+}
+
+// The line that begins at p, with the lines that continue it.
+Line LogicalLine(const char* p, const char* pTextEnd) {
+    Line line = LineAt(p, pTextEnd);
+    if (StandsAlone(line)) return line;
+    while (EndsOpen(line) && line.pNext < pTextEnd) {
         const Line next = LineAt(line.pNext, pTextEnd);
+        if (StandsAlone(next)) break;
         line.pEnd = next.pEnd;
         line.pNext = next.pNext;
     }
+    return line;
+}
+
+// Where the first line begins: past a UTF-8 byte-order mark, which belongs
+// to no line and stays where it is.
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+const char* FirstLine(const char* pText, const char* pTextEnd) {
+    return pTextEnd - pText >= 3 && std::memcmp(pText, kUtf8Mark, 3) == 0 ? pText + 3 : pText;
+}
+
+// The start of the line before the one at p (a line start, or the end of a
+// text whose last line has no end), or null at the first line.
+const char* LineBefore(const char* pFirst, const char* p) {
+    if (p == pFirst) return nullptr;
+    if (IsBreak(p[-1])) {
+        if (p[-1] == '\n' && p - 1 > pFirst && p[-2] == '\r') --p;
+        --p;
+    }
+    while (p > pFirst && !IsBreak(p[-1])) --p;
+    return p;
+}
+
+// pAt, or the start of the value that ends just before pAt still open: a
+// line put after an open value would be read as part of it.
+const char* OutsideOpenValue(const char* pFirst, const char* pAt, const char* pTextEnd) {
+    const char* pStart = pAt;
+    for (const char* p = LineBefore(pFirst, pAt); p; p = LineBefore(pFirst, p)) {
+        const Line line = LineAt(p, pTextEnd);
+        if (StandsAlone(line) || !EndsOpen(line)) break;
+        pStart = p;
+    }
+    return pStart;
 }
 
 // The first character of the value when the line is lpszName's value line:
@@ -261,15 +305,15 @@ bool HeaderNumber(const Line& line, const char* pszKey, size_t cchKey, int& nInd
 
 // Calls fn(pLine) for each line that "[" opens (blanks aside) at or after
 // pFrom, a line start, until fn returns true; returns that line's start, or
-// pEnd. It looks for "[" first and at its line afterwards: a "[" in a value
+// pEnd. pFirst is where the text's first line begins. It looks for "[" first and at its line afterwards: a "[" in a value
 // or a comment opens nothing.
 template <class Fn>
-const char* FindSectionLine(const char* pText, const char* pFrom, const char* pEnd, Fn fn) {
+const char* FindSectionLine(const char* pFirst, const char* pFrom, const char* pEnd, Fn fn) {
     for (const char* p = pFrom; (p = static_cast<const char*>(std::memchr(p, '[', static_cast<size_t>(pEnd - p))));
          ++p) {
         const char* pLine = p;
         while (pLine > pFrom && IsBlank(pLine[-1])) --pLine;
-        if (pLine > pText && !IsBreak(pLine[-1])) continue;
+        if (pLine > pFirst && !IsBreak(pLine[-1])) continue;
         if (fn(pLine, p)) return pLine;
     }
     return pEnd;
@@ -281,7 +325,8 @@ template <class Fn>
 bool ForEachHeader(const char* pText, DWORD cbText, const char* pszKey, Fn fn) {
     const size_t cchKey = std::strlen(pszKey);
     const char* const pEnd = pText + cbText;
-    const char* pFound = FindSectionLine(pText, pText, pEnd, [&](const char* pLine, const char* pBracket) {
+    const char* const pFirst = FirstLine(pText, pEnd);
+    const char* pFound = FindSectionLine(pFirst, pFirst, pEnd, [&](const char* pLine, const char* pBracket) {
         // Most sections are other keys': the key tells them apart before the
         // line is looked at, and its last character, the least shared, first.
         if (static_cast<size_t>(pEnd - pBracket) < cchKey ||
@@ -611,7 +656,7 @@ DWORD CRegScript::RecoverInterruptedSave() {
 // The line end a new line takes: the script's own, from its first line.
 const char* CRegScript::LineEnd() const {
     const char* pEnd = m_pText + m_dwLength;
-    const Line first = LineAt(m_pText, pEnd);
+    const Line first = LineAt(FirstLine(m_pText, pEnd), pEnd);
     if (!first.HasLineEnd()) return kCrLf;
     return first.pNext - first.pEnd == 2 ? kCrLf : *first.pEnd == '\n' ? "\n" : "\r";
 }
@@ -628,7 +673,7 @@ BOOL CRegScript::FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) const {
 
 // The start of the first section line at or after dwFrom (a line start), or the end.
 DWORD CRegScript::NextSection(DWORD dwFrom) const {
-    const char* pLine = FindSectionLine(m_pText, m_pText + dwFrom, m_pText + m_dwLength,
+    const char* pLine = FindSectionLine(FirstLine(m_pText, m_pText + m_dwLength), m_pText + dwFrom, m_pText + m_dwLength,
                                         [](const char*, const char*) { return true; });
     return static_cast<DWORD>(pLine - m_pText);
 }
@@ -662,7 +707,7 @@ int CRegScript::ReadValue(int nIndex, LPCSTR lpszName, DWORD* pdwType, LPVOID pD
         const Line line = LineAt(p, pEnd);
         if (const char* pValue = ValueOf(line, lpszName, cchName))
             return ReadLineValue(pValue, line.pEnd, pdwType, pData, dwDataSize, pdwSize);
-        p = WithContinuation(line, pEnd).pNext;
+        p = LogicalLine(p, pEnd).pNext;
     }
     return 1;
 }
@@ -759,7 +804,7 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
         const size_t cchName = std::strlen(lpszName);
         const char* const pEnd = m_pText + m_dwSectionEnd;
         for (const char* p = LineAt(m_pText + m_dwSectionStart, pEnd).pNext; p < pEnd;) {
-            const Line line = WithContinuation(LineAt(p, pTextEnd), pEnd);
+            const Line line = LogicalLine(p, pEnd);
             if (ValueOf(line, lpszName, cchName)) {
                 // Whatever stands before the opening quote, and the line's own end, stay.
                 const DWORD dwFrom = static_cast<DWORD>(line.First() - m_pText);
@@ -775,10 +820,13 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
     }
     // A new value goes at the end of its section, just before the next
     // section's line; for an absent template, at the end of the script, where
-    // it becomes no section of that template.
+    // it becomes no section of that template. Either way it goes before a
+    // value left open there.
     const BOOL bPresent = m_dwSectionStart != m_dwSectionEnd;
-    const DWORD dwAt = bPresent ? m_dwSectionEnd : m_dwLength;
-    const bool bLineStart = dwAt == 0 || IsBreak(m_pText[dwAt - 1]);
+    const char* const pFirst = FirstLine(m_pText, pTextEnd);
+    const DWORD dwAt = static_cast<DWORD>(
+        OutsideOpenValue(pFirst, m_pText + (bPresent ? m_dwSectionEnd : m_dwLength), pTextEnd) - m_pText);
+    const bool bLineStart = m_pText + dwAt == pFirst || IsBreak(m_pText[dwAt - 1]);
     return Splice(dwAt, dwAt, bLineStart ? "" : pszLineEnd, szLine, cchLine, pszLineEnd, bPresent);
 }
 
@@ -792,7 +840,8 @@ int CRegScript::AppendTemplateSection(int nIndex) {
     // its line end; a last line without an end is ended first.
     const char* pszLineEnd = LineEnd();
     char szBlock[2 * 3 + MAX_HEADER_CHARS + 3 + 1];
-    const bool bLineStart = m_dwLength == 0 || IsBreak(m_pText[m_dwLength - 1]);
+    const bool bLineStart =
+        m_pText + m_dwLength == FirstLine(m_pText, m_pText + m_dwLength) || IsBreak(m_pText[m_dwLength - 1]);
     std::snprintf(szBlock, sizeof szBlock, "%s %s%s %s", bLineStart ? "" : pszLineEnd, pszLineEnd, szHeader,
                   pszLineEnd);
     return Splice(m_dwLength, m_dwLength, "", szBlock, static_cast<DWORD>(std::strlen(szBlock)), "", FALSE);

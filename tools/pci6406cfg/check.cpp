@@ -111,9 +111,10 @@ private:
 };
 
 TemplateRoot::TemplateRoot(const std::string& text) {
-    // Lines end in CR LF, LF or CR, as the dialog reads them.
+    // Lines end in CR LF, LF or CR, as the dialog reads them; a UTF-8
+    // byte-order mark is no part of the first.
     std::vector<std::string> lines;
-    for (size_t p = 0; p < text.size() || lines.empty();) {
+    for (size_t p = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; p < text.size() || lines.empty();) {
         const size_t end = std::min(text.find('\n', p), text.find('\r', p));
         m_lineStarts.push_back(p);
         lines.push_back(text.substr(p, end == std::string::npos ? std::string::npos : end - p));
@@ -127,10 +128,14 @@ TemplateRoot::TemplateRoot(const std::string& text) {
         if (line[0] == '[') {
             Header(line, nLine);
         } else if (line[0] == '"' || line[0] == '@') {
-            // A value goes on over lines that end with a backslash.
+            // A value goes on over lines that end with a backslash, but for a
+            // comment or a section's line, which stand alone.
             while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
+                const std::string next = Trimmed(lines[i + 1]);
+                if (!next.empty() && (next[0] == ';' || next[0] == '[')) break;
                 line.pop_back();
-                line += Trimmed(lines[++i]);
+                line += next;
+                ++i;
             }
             if (m_pCurrent) SetValue(line, nLine);
         }

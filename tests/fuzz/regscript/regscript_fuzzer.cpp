@@ -99,9 +99,10 @@ struct Line {
     size_t offset;
 };
 
+// A UTF-8 byte-order mark is no part of the first line.
 std::vector<Line> Lines(const std::string& text) {
     std::vector<Line> lines;
-    for (size_t p = 0; p < text.size();) {
+    for (size_t p = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; p < text.size();) {
         size_t e = text.find_first_of("\r\n", p);
         if (e == std::string::npos) {
             lines.push_back({text.substr(p), "", p});
@@ -183,21 +184,25 @@ void CheckReplaced(const std::vector<Line>& before, const std::vector<Line>& aft
               "a line after the change changed");
 }
 
+// A comment or a section's line stands alone; any other line ending in a
+// backslash is continued by the next one, unless that one stands alone.
+bool StandsAlone(const Line& line) { return Opens(line, ';') || Opens(line, '['); }
 bool Continues(const Line& line) {
     const size_t e = line.text.find_last_not_of(" \t");
-    return e != std::string::npos && line.text[e] == '\\';
+    return !StandsAlone(line) && e != std::string::npos && line.text[e] == '\\';
 }
 
 void CheckValueWrite(const CRegScript& doc, const std::string& before, const std::string& after, int n,
                      const std::string& name) {
     const std::vector<Line> b = Lines(before), a = Lines(after);
-    size_t first, last, i = b.size(), j = b.size();
-    if (Section(doc, b, n, first, last)) {
+    size_t first = 0, last, i = b.size(), j = b.size();
+    const bool bPresent = Section(doc, b, n, first, last);
+    if (bPresent) {
         i = j = last;  // a new value ends its section
         // Lines that a backslash continues belong to the line before them.
         for (size_t k = first + 1; k < last; ++k) {
             size_t e = k + 1;
-            while (e < last && Continues(b[e - 1])) ++e;
+            while (e < last && Continues(b[e - 1]) && !StandsAlone(b[e])) ++e;
             if (IsValueLine(b[k], name)) {
                 i = k;
                 j = e;
@@ -205,6 +210,11 @@ void CheckValueWrite(const CRegScript& doc, const std::string& before, const std
             }
             k = e - 1;
         }
+    }
+    if (i == j) {
+        // A new line goes before a value left open where it would go.
+        while (i > (bPresent ? first + 1 : 0) && Continues(b[i - 1])) --i;
+        j = i;
     }
     CheckReplaced(b, a, i, j, 1);
     Check(IsValueLine(a[i], name), "the line written is the value's");
