@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "journal.h"
+#include "page_buffer.h"
 #include "registry_layout.h"
 
 namespace {
@@ -17,37 +19,7 @@ const char kKeyRoot[] = "[HKEY_LOCAL_MACHINE\\Drivers\\";
 const char kDriverPrefix[] = "VQX";
 const char kDriverSuffix[] = "S";
 const char kSingleTemplateModel[] = "6451";  // its templates sit directly under the driver key
-const char kJournalSuffix[] = ".jnl";
 const char kCrLf[] = "\r\n";
-
-// A zero-filled page-allocator block one byte longer than its content, so that
-// it always reads as a zero-terminated string; given back when it goes out of
-// scope, also when a file exception passes through.
-class CPageBuffer {
-public:
-    CPageBuffer() : m_p(nullptr) {}
-    ~CPageBuffer() {
-        if (m_p) VirtualFree(m_p, 0, MEM_RELEASE);
-    }
-    CPageBuffer(const CPageBuffer&) = delete;
-    CPageBuffer& operator=(const CPageBuffer&) = delete;
-
-    BOOL Alloc(DWORD cbContent) {
-        if (cbContent == 0xFFFFFFFFu) return FALSE;
-        m_p = static_cast<char*>(
-            VirtualAlloc(nullptr, static_cast<SIZE_T>(cbContent) + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        return m_p != nullptr;
-    }
-    char* Get() const { return m_p; }
-    char* Detach() {
-        char* p = m_p;
-        m_p = nullptr;
-        return p;
-    }
-
-private:
-    char* m_p;
-};
 
 void FreeBlock(char*& p) {
     if (p) VirtualFree(p, 0, MEM_RELEASE);
@@ -101,23 +73,8 @@ DWORD ScanHex(const char* p, const char* pEnd) {
     return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(value);
 }
 
-// A 64-bit hash, eight bytes at a step: the journal's check and the
-// script's fingerprint. It guards against accidents, not against an adversary.
-ULONGLONG Hash64(const void* pData, size_t cb, ULONGLONG qwHash = 0x9E3779B97F4A7C15ull) {
-    const BYTE* pb = static_cast<const BYTE*>(pData);
-    const ULONGLONG kMultiplier = 0xFF51AFD7ED558CCDull;
-    for (; cb >= 8; pb += 8, cb -= 8) {
-        ULONGLONG qw;
-        std::memcpy(&qw, pb, 8);
-        qwHash = (qwHash ^ qw) * kMultiplier;
-        qwHash ^= qwHash >> 29;
-    }
-    for (; cb > 0; ++pb, --cb) qwHash = (qwHash ^ *pb) * kMultiplier;
-    return qwHash ^ (qwHash >> 32);
-}
-
 ULONGLONG Fingerprint(const char* pText, DWORD cbText) {
-    const ULONGLONG qw = Hash64(pText, cbText, cbText);
+    const ULONGLONG qw = ScriptHash(pText, cbText, cbText);
     return qw != 0 ? qw : 1;  // 0 is left free to stand for "no script"
 }
 
@@ -425,46 +382,6 @@ BOOL FormatValueLine(LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize,
     return TRUE;
 }
 
-// The journal: a fixed header, then the file's bytes from the offset of the
-// first change to its old end. The check covers both, so that a journal cut
-// short is told from a whole one.
-const char kJournalMagic[16] = {'P', 'C', 'I', '6', '4', '0', '6', 'C', 'f', 'g', ' ', 'j', 'n', 'l', '\r', '\n'};
-const DWORD kJournalHeaderBytes = 32;
-
-void PutDword(BYTE* p, DWORD dw) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(dw >> (8 * i));
-}
-DWORD GetDword(const BYTE* p) {
-    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
-           static_cast<DWORD>(p[3]) << 24;
-}
-
-ULONGLONG JournalCheck(const BYTE* pHeader, const char* pBytes, DWORD cbBytes) {
-    return Hash64(pBytes, cbBytes, Hash64(pHeader, 24));
-}
-
-void BuildJournalHeader(BYTE (&header)[kJournalHeaderBytes], DWORD dwOffset, DWORD dwLength, const char* pBytes) {
-    std::memcpy(header, kJournalMagic, sizeof kJournalMagic);
-    PutDword(header + 16, dwOffset);
-    PutDword(header + 20, dwLength);
-    const ULONGLONG qwCheck = JournalCheck(header, pBytes, dwLength - dwOffset);
-    PutDword(header + 24, static_cast<DWORD>(qwCheck));
-    PutDword(header + 28, static_cast<DWORD>(qwCheck >> 32));
-}
-
-// A whole journal of cbJournal bytes: where the old bytes go and how long the file was.
-bool ParseJournal(const BYTE* pJournal, DWORD cbJournal, DWORD& dwOffset, DWORD& dwLength) {
-    if (cbJournal < kJournalHeaderBytes || std::memcmp(pJournal, kJournalMagic, sizeof kJournalMagic) != 0)
-        return false;
-    dwOffset = GetDword(pJournal + 16);
-    dwLength = GetDword(pJournal + 20);
-    if (dwOffset > dwLength || dwLength - dwOffset != cbJournal - kJournalHeaderBytes) return false;
-    const ULONGLONG qwCheck =
-        JournalCheck(pJournal, reinterpret_cast<const char*>(pJournal) + kJournalHeaderBytes, dwLength - dwOffset);
-    return GetDword(pJournal + 24) == static_cast<DWORD>(qwCheck) &&
-           GetDword(pJournal + 28) == static_cast<DWORD>(qwCheck >> 32);
-}
-
 }  // namespace
 
 CRegScript::CRegScript()
@@ -478,11 +395,11 @@ CRegScript::CRegScript()
       m_dwSavedLength(0),
       m_dwCapacity(0),
       m_bInTrans(FALSE),
+      m_bReadOnly(FALSE),
       m_qwFingerprint(0) {
     std::memset(m_szDevice, 0, sizeof m_szDevice);
     std::memset(m_szDriverName, 0, sizeof m_szDriverName);
     std::memset(m_szSectionKey, 0, sizeof m_szSectionKey);
-    std::memset(m_szJournalPath, 0, sizeof m_szJournalPath);
 }
 
 CRegScript::~CRegScript() {
@@ -527,11 +444,18 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
     const bool bPcm = std::strstr(pszAfter, "PCM") != nullptr;
     const bool bUsb = std::strstr(pszAfter, "USB") != nullptr;
     if (!bPci && !bPcm && !bUsb) return ERROR_BAD_PATHNAME;
-    if (std::strlen(lpszPath) + sizeof kJournalSuffix > sizeof m_szJournalPath) return ERROR_FILENAME_EXCED_RANGE;
+    if (!m_journal.SetScript(lpszPath)) return ERROR_FILENAME_EXCED_RANGE;
 
+    // A script that may not be written is still read; a change to it is refused.
+    m_bReadOnly = FALSE;
     if (!m_file.Open(lpszPath, CFile::modeReadWrite | CFile::shareExclusive, &m_fileError)) {
-        DWORD dwError = GetLastError();
-        return dwError != ERROR_SUCCESS ? dwError : ERROR_OPEN_FAILED;
+        const DWORD dwError = static_cast<DWORD>(m_fileError.m_lOsError);
+        if ((dwError != ERROR_ACCESS_DENIED && dwError != ERROR_WRITE_PROTECT) ||
+            !m_file.Open(lpszPath, CFile::modeRead | CFile::shareExclusive)) {
+            SetLastError(dwError);
+            return dwError != ERROR_SUCCESS ? dwError : ERROR_OPEN_FAILED;
+        }
+        m_bReadOnly = TRUE;
     }
     // A device or a pipe would never end, or would block the dialog reading it.
     if (GetFileType(reinterpret_cast<HANDLE>(m_file.m_hFile)) != FILE_TYPE_DISK) {
@@ -544,7 +468,6 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
     char szModel[kModelChars + 1] = {};
     std::memcpy(szModel, m_szDevice + kModelOffset, kModelChars);
     std::snprintf(m_szDriverName, sizeof m_szDriverName, "%s%s%s", kDriverPrefix, szModel, kDriverSuffix);
-    std::snprintf(m_szJournalPath, sizeof m_szJournalPath, "%s%s", lpszPath, kJournalSuffix);
 
     // Independent tests in this order; each match appends its part and sets the bus kind.
     std::memset(m_szSectionKey, 0, sizeof m_szSectionKey);
@@ -571,14 +494,19 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
         AppendText(m_szSectionKey, sizeof m_szSectionKey, TEMPLATE_KEY_PREFIX_A);
     }
 
+    // The script is read once; only a save cut short, put back, makes a second read.
     DWORD dwError = ERROR_SUCCESS;
     try {
-        dwError = RecoverInterruptedSave();
-        if (dwError == ERROR_SUCCESS && !ReadText()) {
-            dwError = GetLastError();
+        BOOL bRolledBack = FALSE;
+        if (!ReadText() ||
+            (dwError = m_journal.Recover(m_file, m_pText, m_dwLength, !m_bReadOnly, &bRolledBack, &m_fileError)) !=
+                ERROR_SUCCESS ||
+            (bRolledBack && !ReadText())) {
+            if (dwError == ERROR_SUCCESS) dwError = GetLastError();
             if (dwError == ERROR_SUCCESS) dwError = ERROR_NOT_ENOUGH_MEMORY;
         }
     } catch (CException*) {
+        FreeText();
         m_file.Abort();
         throw;
     }
@@ -608,6 +536,10 @@ int CRegScript::Close() {
 // memory could be had, and file exceptions passed on.
 BOOL CRegScript::ReadText() {
     const DWORD dwLength = m_file.GetLength();
+    if (dwLength >= 0xFFFFFFFEu) {  // no room for a change, nor for the text's terminator
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return FALSE;
+    }
     CPageBuffer text;
     if (!text.Alloc(dwLength)) return FALSE;
     m_file.SeekToBegin();
@@ -623,32 +555,6 @@ void CRegScript::Reload() {
     DropChanges();
     m_bInTrans = FALSE;
     if (m_file.m_hFile != CFile::hFileNull) ReadText();
-}
-
-// A journal beside the script is what a save that was cut short left: the
-// bytes it was replacing. While we hold the script no save of anyone else's
-// can be under way, so a whole journal is put back; one cut short itself was
-// written before the script was touched, and is simply dropped.
-DWORD CRegScript::RecoverInterruptedSave() {
-    CFile journal;
-    CFileException error;
-    if (!journal.Open(m_szJournalPath, CFile::modeReadWrite | CFile::shareExclusive, &error))
-        return error.m_lOsError == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<DWORD>(error.m_lOsError);
-    const DWORD cbJournal = journal.GetLength();
-    CPageBuffer bytes;
-    if (!bytes.Alloc(cbJournal)) return ERROR_NOT_ENOUGH_MEMORY;
-    const UINT cbRead = journal.Read(bytes.Get(), cbJournal);
-    const BYTE* pJournal = reinterpret_cast<const BYTE*>(bytes.Get());
-    DWORD dwOffset, dwLength;
-    if (ParseJournal(pJournal, cbRead, dwOffset, dwLength)) {
-        m_file.Seek(static_cast<LONG>(dwOffset), CFile::begin);
-        m_file.Write(pJournal + kJournalHeaderBytes, dwLength - dwOffset);
-        m_file.SetLength(dwLength);
-        m_file.Flush();
-    }
-    journal.Close();
-    CFile::Remove(m_szJournalPath);
-    return ERROR_SUCCESS;
 }
 
 // ---- Reading --------------------------------------------------------------
@@ -877,11 +783,10 @@ int CRegScript::DeleteTemplateSection(int nIndex) {
 
 // ---- Landing changes ------------------------------------------------------
 //
-// The file is written from the first changed byte on. Before that, the bytes
-// being replaced go to the journal, whole and on the disk; after it, the
-// journal is removed, and that removal is the moment the change lands. A
-// failure before it puts the old bytes back from memory; a process killed
-// before it leaves the journal, which the next Open puts back.
+// Every change lands through the script's journal (journal.cpp). A failure
+// leaves the script as it was and the text with it; one after which not even
+// that could be done leaves the document without a text, so that no edit is
+// made from a text the file no longer matches.
 
 void CRegScript::BeginTrans() { m_bInTrans = TRUE; }
 
@@ -896,73 +801,21 @@ void CRegScript::Rollback() {
 }
 
 void CRegScript::WriteChanges() {
-    const DWORD dwCommon = std::min(m_dwLength, m_dwSavedLength);
-    const DWORD dwFrom =
-        static_cast<DWORD>(std::mismatch(m_pText, m_pText + dwCommon, m_pSavedText).first - m_pText);
-    if (dwFrom < dwCommon || m_dwLength != m_dwSavedLength) {
-        WriteJournal(dwFrom);
-        try {
-            m_file.Seek(static_cast<LONG>(dwFrom), CFile::begin);
-            m_file.Write(m_pText + dwFrom, m_dwLength - dwFrom);
-            if (m_dwLength < m_dwSavedLength) m_file.SetLength(m_dwLength);
-            m_file.Flush();
-            CFile::Remove(m_szJournalPath);
-        } catch (CException*) {
-            UndoChanges(dwFrom);
-            throw;
-        }
-        m_qwFingerprint = Fingerprint(m_pText, m_dwLength);
-    }
-    FreeBlock(m_pSavedText);
-    m_dwSavedLength = 0;
-}
-
-void CRegScript::WriteJournal(DWORD dwFrom) {
-    CFile journal;
-    CFileException error;
-    if (!journal.Open(m_szJournalPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, &error)) {
+    if (m_bReadOnly) {
         DropChanges();
-        CFileException::ThrowOsError(error.m_lOsError, m_szJournalPath);
+        CFileException::ThrowOsError(ERROR_WRITE_PROTECT, m_journal.ScriptPath());
     }
+    BOOL bIntact = TRUE;
     try {
-        BYTE header[kJournalHeaderBytes];
-        BuildJournalHeader(header, dwFrom, m_dwSavedLength, m_pSavedText + dwFrom);
-        journal.Write(header, sizeof header);
-        journal.Write(m_pSavedText + dwFrom, m_dwSavedLength - dwFrom);
-        journal.Flush();
-        journal.Close();
+        m_journal.Land(m_file, m_pSavedText, m_dwSavedLength, m_pText, m_dwLength, &bIntact);
     } catch (CException*) {
-        // The script is untouched; a journal cut short would be dropped by
-        // the next Open anyway.
-        journal.Abort();
-        try {
-            CFile::Remove(m_szJournalPath);
-        } catch (CException* pError) {
-            pError->Delete();
-        }
-        DropChanges();
+        if (bIntact)
+            DropChanges();
+        else
+            FreeText();
         throw;
     }
-}
-
-// Puts the file's old bytes back from dwFrom on and drops the changes. Should
-// that fail too, the journal stays for the next Open, and the document gives
-// up its text: no further edit may be made from a text the file no longer matches.
-void CRegScript::UndoChanges(DWORD dwFrom) {
-    try {
-        m_file.Seek(static_cast<LONG>(dwFrom), CFile::begin);
-        m_file.Write(m_pSavedText + dwFrom, m_dwSavedLength - dwFrom);
-        m_file.SetLength(m_dwSavedLength);
-        m_file.Flush();
-    } catch (CException* pError) {
-        pError->Delete();
-        FreeText();
-        return;
-    }
-    DropChanges();
-    try {
-        CFile::Remove(m_szJournalPath);
-    } catch (CException* pError) {
-        pError->Delete();  // it holds the bytes the file holds again
-    }
+    m_qwFingerprint = Fingerprint(m_pText, m_dwLength);
+    FreeBlock(m_pSavedText);
+    m_dwSavedLength = 0;
 }

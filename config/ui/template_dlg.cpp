@@ -142,6 +142,7 @@ BOOL CTemplateDlg::OnInitDialog() {
         ReportScriptError("Cannot read the registry script",
                           "The templates that could not be read are left out; the script keeps them as they are.");
     }
+    ReportSetAsideJournal();
     RefreshVisiblePage();
     return TRUE;
 }
@@ -201,6 +202,7 @@ void CTemplateDlg::OnRemoveTemplate() { RemoveTemplate(); }
 // Save: the dialog stays open.
 void CTemplateDlg::OnOK() {
     if (!SaveAllTemplates()) ReportScriptError(kSaveFailed, "The script is unchanged.");
+    ReportSetAsideJournal();
 }
 
 void CTemplateDlg::OnCancel() {

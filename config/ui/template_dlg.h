@@ -88,6 +88,10 @@ public:
     ULONGLONG m_qwScriptFingerprint;
     BOOL m_bScriptRead;
     BOOL m_bScriptChanged;  // it changed between the reads of the dialog's start
+    // A journal that an open of the script set aside, not yet reported; and
+    // the text of the last such report.
+    CString m_strSetAsideJournal;
+    CString m_strNotice;
 
     // An application's own error code, as Win32 marks them.
     static const DWORD SCRIPT_CHANGED_ELSEWHERE = 0x20000001;
@@ -122,4 +126,6 @@ private:
     void PlacePage(CDialog* pPage);
     // A message box naming the script and m_dwScriptError.
     void ReportScriptError(LPCSTR lpszWhat, LPCSTR lpszOutcome);
+    // A message box naming the script and the journal set aside, if any.
+    void ReportSetAsideJournal();
 };

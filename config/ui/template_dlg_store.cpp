@@ -10,11 +10,25 @@
 
 BOOL CTemplateDlg::OpenScript(CRegScript& script) {
     const DWORD dwError = script.Open(m_szScriptPath);
+    if (*script.SetAsideJournal()) m_strSetAsideJournal = script.SetAsideJournal();
     if (dwError != 0) {
         m_dwScriptError = dwError;
+        // What kept the script closed may be its journal.
+        LPCSTR lpszFile = script.m_fileError.m_strFileName;
         m_strErrorFile.Empty();
+        if (*lpszFile && std::strcmp(lpszFile, m_szScriptPath) != 0) m_strErrorFile = lpszFile;
     }
     return dwError == 0;
+}
+
+void CTemplateDlg::ReportSetAsideJournal() {
+    if (m_strSetAsideJournal.IsEmpty()) return;
+    m_strNotice.Format("A save of the registry script was cut short, and the script was changed after that, so the "
+                       "journal of that save was not put back. The script is kept as it is:\n%s\nThe journal, "
+                       "which holds the script's bytes from before that save, is kept as:\n%s",
+                       m_szScriptPath, (LPCSTR)m_strSetAsideJournal);
+    m_strSetAsideJournal.Empty();
+    MessageBox(m_strNotice, NULL, MB_OK | MB_ICONWARNING);
 }
 
 void CTemplateDlg::NoteFileError(CException* pError) {

@@ -72,12 +72,16 @@ public:
     // this system writes it and the reason in words, then the box's outcome
     // line when bOutcome.
     std::string ScriptMessage(const std::string& box, bool bOutcome) const;
+    // What the person can do about the dialog's last script error, on a line
+    // of its own, where there is more to say than its message.
+    void SayNextStep() const;
 
 private:
     template <class Fn>
     BOOL Act(Fn fn);
     std::string Native(std::string text) const;
     void SayMissingScript() const;
+    void SayNotices(size_t nFrom);
 
     CToolAnswers m_answers;
     CFolderLock m_lock;

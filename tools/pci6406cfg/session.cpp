@@ -327,5 +327,6 @@ int RunSession(CDialogUser& user, const std::vector<Command>& commands) {
     const size_t nBoxes = user.Boxes().size();
     if (user.Click(IDOK)) return EXIT_DONE;
     for (size_t i = nBoxes; i < user.Boxes().size(); ++i) Say(user.ScriptMessage(user.Boxes()[i], true));
+    user.SayNextStep();
     return EXIT_REFUSED;
 }
