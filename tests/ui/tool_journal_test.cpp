@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "tool_fixture.h"
 
@@ -187,6 +189,31 @@ TEST_F(ToolJournalTest, AJournalThatCannotBeReadIsNamedWithWhatToDo) {
     EXPECT_TRUE(Contains(run.err, "It belongs to root: run the command as root (with sudo) once")) << run.err;
     EXPECT_EQ(Tool("list").nStatus, 0);
     EXPECT_EQ(m_script.Get(), kBefore);
+}
+
+// Another program's save (sed -i, an editor's) puts a file of its own at the
+// script's name while this save runs: the save is said to be lost, and that
+// file is kept as it is.
+TEST_F(ToolJournalTest, AScriptReplacedWhileASaveRunsIsKeptAndTheLossSaid) {
+    m_script.Put(kBefore);
+    const std::string sed = "sed -i 's/\"SwitchID\"=dword:1/\"SwitchID\"=dword:9/' '" + NativePath() + "'";
+    std::thread other([&] {
+        // The save waits a second as it flushes its journal.
+        for (int n = 0; n < 5000 && !Exists(Journal()); ++n) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(std::system(sed.c_str()), 0);
+    });
+    Outcome run = ToolAt(m_script.Root(), "boardid 0 5",
+                         "strace -f -qq -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=1000000:when=1 ");
+    other.join();
+    EXPECT_EQ(run.nStatus, 1);
+    EXPECT_TRUE(Contains(run.err, "another program put a file of its own in the script's place while this save ran; "
+                                  "that file is kept as it is, without the changes of this save"))
+        << run.err;
+    std::string replaced = kBefore;
+    const std::string one = "\"SwitchID\"=dword:1";
+    replaced.replace(replaced.find(one), one.size(), "\"SwitchID\"=dword:9");
+    EXPECT_EQ(m_script.Get(), replaced);
+    EXPECT_FALSE(Exists(Journal()));
 }
 
 }  // namespace

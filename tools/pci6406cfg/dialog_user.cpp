@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -82,7 +83,14 @@ CFolderLock::~CFolderLock() {
 
 void CFolderLock::Take(const std::string& folder) {
     m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_fd < 0) return;
+    if (m_fd < 0) {
+        // A folder that is not there holds no script to guard, as the command
+        // then says; one that cannot be opened cannot be locked.
+        if (errno != ENOENT && errno != ENOTDIR)
+            Say("cannot lock the board folder " + folder + " (" + std::strerror(errno) +
+                "), so another pci6406cfg on it will not wait for this one, nor this one for it");
+        return;
+    }
     if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) return;
     Say("waiting for another pci6406cfg working on " + folder);
     while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
@@ -114,11 +122,28 @@ BOOL CDialogUser::Open(const std::string& root, const std::string& device) {
     }
     // The dialog lists nothing for a script that is not there, and could not save one.
     struct stat st;
-    if (stat(m_native.c_str(), &st) != 0 && errno == ENOENT) {
-        SayMissingScript();
+    if (stat(m_native.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        if (errno == ENOENT)
+            SayMissingScript();
+        else
+            SayFileOnTheWay(root);
         return FALSE;
     }
     return TRUE;
+}
+
+// A file where the script's path needs a folder: the first one on the way.
+void CDialogUser::SayFileOnTheWay(const std::string& root) const {
+    for (size_t slash = m_native.find('/', 1); slash != std::string::npos; slash = m_native.find('/', slash + 1)) {
+        const std::string folder = m_native.substr(0, slash);
+        struct stat st;
+        if (stat(folder.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+        const bool bRoot = folder + "/" == root;
+        Say("there is no registry script " + m_native + ": " + folder + " is a file, not a folder" +
+            (bRoot ? "; --root takes the image's root folder" : ""));
+        return;
+    }
+    Say("there is no registry script " + m_native + ": a folder on its way is a file");
 }
 
 // What the person can do about the dialog's last script error, where there is more to say.
@@ -253,7 +278,11 @@ BOOL CDialogUser::Act(Fn fn) {
 BOOL CDialogUser::SelectTemplate(int n) {
     char szText[16];
     std::snprintf(szText, sizeof szText, "Template%d", n);
-    return Act([&] { return CUser::ClickTreeText(Control(IDC_TEMPLATE_TREE), szText); });
+    return SelectItem(szText);
+}
+
+BOOL CDialogUser::SelectItem(const char* pszText) {
+    return Act([&] { return CUser::ClickTreeText(Control(IDC_TEMPLATE_TREE), pszText); });
 }
 
 BOOL CDialogUser::ClickTab(int nIndex) {

@@ -56,6 +56,7 @@ public:
     // Each action FALSE when the dialog refused it, its message then the last
     // of Boxes(), or when it offered nothing to act on (said at once).
     BOOL SelectTemplate(int n);
+    BOOL SelectItem(const char* pszText);
     BOOL ClickTab(int nIndex);
     BOOL Click(int nID);
     BOOL ChooseItem(int nComboID, int nIndex);
@@ -81,6 +82,7 @@ private:
     BOOL Act(Fn fn);
     std::string Native(std::string text) const;
     void SayMissingScript() const;
+    void SayFileOnTheWay(const std::string& root) const;
     void SayNotices(size_t nFrom);
 
     CToolAnswers m_answers;
