@@ -276,14 +276,16 @@ const char* FindSectionLine(const char* pFirst, const char* pFrom, const char* p
     return pEnd;
 }
 
-// Calls fn(line, n) for each header line of the board's templates, in order,
-// until fn returns true; returns whether one did.
+// Calls fn(line, n) for each header line of the board's templates whose "["
+// lies in [pFrom, pScanEnd), pFrom a line start, in order, until fn returns
+// true; returns whether one did.
 template <class Fn>
-bool ForEachHeader(const char* pText, DWORD cbText, const char* pszKey, Fn fn) {
+bool ForEachHeader(const char* pText, const char* pEnd, const char* pFrom, const char* pScanEnd, const char* pszKey,
+                   Fn fn) {
     const size_t cchKey = std::strlen(pszKey);
-    const char* const pEnd = pText + cbText;
     const char* const pFirst = FirstLine(pText, pEnd);
-    const char* pFound = FindSectionLine(pFirst, pFirst, pEnd, [&](const char* pLine, const char* pBracket) {
+    const char* pFound = FindSectionLine(pFirst, std::max(pFrom, pFirst), pScanEnd, [&](const char* pLine,
+                                                                                          const char* pBracket) {
         // Most sections are other keys': the key tells them apart before the
         // line is looked at, and its last character, the least shared, first.
         if (static_cast<size_t>(pEnd - pBracket) < cchKey ||
@@ -293,8 +295,10 @@ bool ForEachHeader(const char* pText, DWORD cbText, const char* pszKey, Fn fn) {
         int n;
         return HeaderNumber(line, pszKey, cchKey, n) && fn(line, n);
     });
-    return pFound != pEnd;
+    return pFound != pScanEnd;
 }
+
+const DWORD kNoHeader = 0xFFFFFFFFu;
 
 const char kHexUpper[] = "0123456789ABCDEF";
 
@@ -396,7 +400,8 @@ CRegScript::CRegScript()
       m_dwCapacity(0),
       m_bInTrans(FALSE),
       m_bReadOnly(FALSE),
-      m_qwFingerprint(0) {
+      m_qwFingerprint(0),
+      m_bHeadersIndexed(FALSE) {
     std::memset(m_szDevice, 0, sizeof m_szDevice);
     std::memset(m_szDriverName, 0, sizeof m_szDriverName);
     std::memset(m_szSectionKey, 0, sizeof m_szSectionKey);
@@ -409,6 +414,7 @@ CRegScript::~CRegScript() {
 
 void CRegScript::FreeText() {
     DropChanges();
+    m_bHeadersIndexed = FALSE;
     FreeBlock(m_pText);
     m_dwLength = 0;
     m_nCachedIndex = -1;
@@ -424,6 +430,7 @@ void CRegScript::DropChanges() {
     m_pSavedText = nullptr;
     m_dwSavedLength = 0;
     m_nCachedIndex = -1;
+    m_bHeadersIndexed = FALSE;
 }
 
 DWORD CRegScript::Open(LPCSTR lpszPath) {
@@ -567,14 +574,68 @@ const char* CRegScript::LineEnd() const {
     return first.pNext - first.pEnd == 2 ? kCrLf : *first.pEnd == '\n' ? "\n" : "\r";
 }
 
-// The first header line of template n: its start, and the start of the line after it.
-BOOL CRegScript::FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) const {
-    return ForEachHeader(m_pText, m_dwLength, m_szSectionKey, [&](const Line& line, int n) {
-        if (n != nIndex) return false;
-        dwStart = static_cast<DWORD>(line.pBegin - m_pText);
-        dwNext = static_cast<DWORD>(line.pNext - m_pText);
-        return true;
-    });
+// The first header line of template n: its start, and the start of the line
+// after it. Those of the table's templates come from the index of headers.
+BOOL CRegScript::FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) {
+    if (nIndex >= 0 && nIndex < INDEXED_TEMPLATES) {
+        IndexHeaders();
+        if (m_adwHeaderStart[nIndex] == kNoHeader) return FALSE;
+        dwStart = m_adwHeaderStart[nIndex];
+        dwNext = m_adwHeaderNext[nIndex];
+        return TRUE;
+    }
+    return ForEachHeader(m_pText, m_pText + m_dwLength, m_pText, m_pText + m_dwLength, m_szSectionKey,
+                         [&](const Line& line, int n) {
+                             if (n != nIndex) return false;
+                             dwStart = static_cast<DWORD>(line.pBegin - m_pText);
+                             dwNext = static_cast<DWORD>(line.pNext - m_pText);
+                             return true;
+                         });
+}
+
+// One pass over the text finds the first header of every template of the
+// table; each lookup after it is free, until the text changes in a way
+// MoveHeaders cannot follow.
+void CRegScript::IndexHeaders() {
+    if (m_bHeadersIndexed) return;
+    std::fill(m_adwHeaderStart, m_adwHeaderStart + INDEXED_TEMPLATES, kNoHeader);
+    std::fill(m_adwHeaderNext, m_adwHeaderNext + INDEXED_TEMPLATES, kNoHeader);
+    m_bHeadersIndexed = TRUE;
+    IndexHeadersIn(0, m_dwLength);
+}
+
+// Headers in [dwFrom, dwTo) (dwFrom a line start) that come before the ones
+// the index holds.
+void CRegScript::IndexHeadersIn(DWORD dwFrom, DWORD dwTo) {
+    ForEachHeader(m_pText, m_pText + m_dwLength, m_pText + dwFrom, m_pText + dwTo, m_szSectionKey,
+                  [&](const Line& line, int n) {
+                      const DWORD dwStart = static_cast<DWORD>(line.pBegin - m_pText);
+                      if (n >= 0 && n < INDEXED_TEMPLATES && dwStart < m_adwHeaderStart[n]) {
+                          m_adwHeaderStart[n] = dwStart;
+                          m_adwHeaderNext[n] = static_cast<DWORD>(line.pNext - m_pText);
+                      }
+                      return false;
+                  });
+}
+
+// Keeps the index through a change that put cbNew bytes in place of [dwFrom,
+// dwTo): headers after it move; one it cut into is looked for again.
+void CRegScript::MoveHeaders(DWORD dwFrom, DWORD dwTo, DWORD cbNew) {
+    if (!m_bHeadersIndexed) return;
+    for (int n = 0; n < INDEXED_TEMPLATES; ++n) {
+        if (m_adwHeaderStart[n] == kNoHeader) continue;
+        if (m_adwHeaderStart[n] >= dwTo) {
+            m_adwHeaderStart[n] = m_adwHeaderStart[n] - dwTo + dwFrom + cbNew;
+            m_adwHeaderNext[n] = m_adwHeaderNext[n] - dwTo + dwFrom + cbNew;
+        } else if (m_adwHeaderNext[n] > dwFrom) {
+            m_bHeadersIndexed = FALSE;
+            return;
+        }
+    }
+    // A header the change wrote, from the start of its first line on.
+    const char* pFrom = m_pText + dwFrom;
+    while (pFrom > m_pText && !IsBreak(pFrom[-1])) --pFrom;
+    IndexHeadersIn(static_cast<DWORD>(pFrom - m_pText), dwFrom + cbNew);
 }
 
 // The start of the first section line at or after dwFrom (a line start), or the end.
@@ -626,10 +687,10 @@ int CRegScript::TemplateSectionExists(int nIndex) {
 int CRegScript::ListTemplateSections(WORD& wMask) {
     wMask = 0;
     if (!m_pText) return 0;
-    ForEachHeader(m_pText, m_dwLength, m_szSectionKey, [&](const Line&, int n) {
-        if (n >= 0 && n < TEMPLATE_COUNT) wMask = static_cast<WORD>(wMask | (1u << n));
-        return false;
-    });
+    IndexHeaders();
+    for (int n = 0; n < TEMPLATE_COUNT; ++n) {
+        if (m_adwHeaderStart[n] != kNoHeader) wMask = static_cast<WORD>(wMask | (1u << n));
+    }
     return 0;
 }
 
@@ -687,6 +748,7 @@ int CRegScript::Splice(DWORD dwFrom, DWORD dwTo, const char* pPrefix, const char
         p += piece.cb;
     }
     m_dwLength = dwNewLength;
+    MoveHeaders(dwFrom, dwTo, static_cast<DWORD>(cbPieces));
     // A value written inside the cached section moves only that section's end.
     if (bWithinSection && m_nCachedIndex != -1 && dwFrom >= m_dwSectionStart && dwTo <= m_dwSectionEnd)
         m_dwSectionEnd = m_dwSectionEnd + dwNewLength - dwOldLength;

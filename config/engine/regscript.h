@@ -124,13 +124,23 @@ public:
     BOOL m_bReadOnly;
     ULONGLONG m_qwFingerprint;
     CScriptJournal m_journal;
+    // Where the first header line of each template of the table begins, and
+    // the line after it; kept through changes, so that a large script is
+    // searched once rather than once per lookup.
+    enum { INDEXED_TEMPLATES = 16 };
+    DWORD m_adwHeaderStart[INDEXED_TEMPLATES];
+    DWORD m_adwHeaderNext[INDEXED_TEMPLATES];
+    BOOL m_bHeadersIndexed;
 
 private:
     BOOL ReadText();
     void FreeText();
     void DropChanges();
     void UpdateCachedSection(int nIndex);
-    BOOL FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) const;
+    BOOL FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext);
+    void IndexHeaders();
+    void IndexHeadersIn(DWORD dwFrom, DWORD dwTo);
+    void MoveHeaders(DWORD dwFrom, DWORD dwTo, DWORD cbNew);
     DWORD NextSection(DWORD dwFrom) const;
     const char* LineEnd() const;
     int Splice(DWORD dwFrom, DWORD dwTo, const char* pPrefix, const char* pNew, DWORD cbNew, const char* pSuffix,

@@ -267,38 +267,35 @@ int CSession::Range(const Command& command) {
     return EXIT_DONE;
 }
 
+// Reads the script once more: the dialog keeps no text of it after its start.
 int CSession::Check() {
     CTemplateDlg& dlg = m_user.Dialog();
-    std::string text;
-    std::vector<ShownTemplate> shown;
+    std::vector<std::string> findings;
+    size_t nShown = 0;
     try {
         CRegScript script;
         if (script.Open(dlg.m_szScriptPath) != 0) {
             Say("cannot read " + m_user.ScriptPath() + " again");
             return EXIT_REFUSED;
         }
-        text.assign(script.m_pText, script.m_dwLength);
+        // The dialog lists a template whose SwitchID it cannot read, with its defaults.
+        std::vector<ShownTemplate> shown;
         for (int n : m_user.Templates()) {
             DWORD dwStart, dwEnd;
             script.FindTemplateSection(n, dwStart, dwEnd);
-            shown.push_back(ShownTemplate{n, m_user.Entry(n), false, dwStart});
+            shown.push_back(ShownTemplate{n, m_user.Entry(n), !(dlg.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
         }
+        nShown = shown.size();
+        findings = CheckScript(std::string_view(script.m_pText, script.m_dwLength), shown);
         script.Close();
     } catch (CException* pError) {
         pError->Delete();
         Say("cannot read " + m_user.ScriptPath() + " again");
         return EXIT_REFUSED;
     }
-    // The dialog lists a template whose SwitchID it cannot read, with its defaults.
-    for (ShownTemplate& t : shown) {
-        TemplateEntry loaded;
-        t.bLoaded = dlg.LoadTemplate(loaded, t.nNumber) != FALSE;
-    }
-    const std::vector<std::string> findings = CheckScript(text, shown);
     for (const std::string& finding : findings) std::printf("%s\n", finding.c_str());
     if (findings.empty()) {
-        std::printf("%zu template%s, each read by the driver as the dialog shows it.\n", shown.size(),
-                    shown.size() == 1 ? "" : "s");
+        std::printf("%zu template%s, each read by the driver as the dialog shows it.\n", nShown, nShown == 1 ? "" : "s");
         return EXIT_DONE;
     }
     std::printf("%zu finding%s: the driver does not read this script as the dialog shows it.\n", findings.size(),
