@@ -17,7 +17,10 @@
 // - a failure thrown out of an operation left the file as it was, and no
 //   journal behind; an operation that reports nothing done changed nothing;
 // - the only blocks held between operations are the text and, while a
-//   transaction holds changes, the file's own bytes.
+//   transaction holds changes, the file's own bytes;
+// - a journal beside the script at Open, ours by its mark or another's, is
+//   removed or set aside whole if ours, left if not, and changes nothing
+//   (none can pass its check by chance).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <afx_fault.h>
@@ -267,11 +270,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string journal = path + ".jnl";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << script;
 
+    // Sometimes a journal beside it, ours by its mark or not: what Open
+    // makes of it must leave no journal of ours behind, and move a foreign
+    // file nowhere.
+    std::string journalBytes;
+    const bool bJournal = in.ConsumeIntegral<uint8_t>() < 32;
+    if (bJournal) {
+        journalBytes = (in.ConsumeBool() ? std::string("PCI6406Cfg jnl2\n") : std::string()) +
+                       in.ConsumeRandomLengthString(120);
+        std::ofstream(journal, std::ios::binary | std::ios::trunc) << journalBytes;
+    }
+
     AfxResetFaults();
     auto doc = std::make_unique<CRegScript>();
     const bool bUtf16 = script.size() >= 2 && ((script[0] == '\xFF' && script[1] == '\xFE') ||
                                                (script[0] == '\xFE' && script[1] == '\xFF'));
     const DWORD dwOpen = doc->Open(path.c_str());
+    if (bJournal) {
+        const bool bOurs = journalBytes.compare(0, 16, "PCI6406Cfg jnl2\n") == 0 ||
+                           std::string("PCI6406Cfg jnl2\n").compare(0, journalBytes.size(), journalBytes) == 0;
+        const std::string setAside = doc->SetAsideJournal();
+        Check(Exists(journal) == !bOurs, "a journal of ours stays, or another's is moved");
+        Check(setAside.empty() || Slurp(setAside) == journalBytes, "a journal set aside keeps its bytes");
+        Check(Slurp(path) == script, "a journal that does not fit changes nothing");
+        std::remove(journal.c_str());
+        if (!setAside.empty()) std::remove(setAside.c_str());
+    }
     if (bUtf16 || script.find('\0') != std::string::npos) {
         Check(dwOpen == (bUtf16 ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_DATA), "not text, not opened");
         Check(Slurp(path) == script && AfxLivePageBlocks() == 0, "a refused script untouched");
