@@ -295,10 +295,14 @@ TEST_F(JournalTest, AWriteProtectedScriptIsReadButNeitherChangedNorPutBack) {
         }
         EXPECT_EQ(std::string(doc.m_pText, doc.m_dwLength), kScript);
     }
+    ASSERT_EQ(chmod(m_file.Path(), 0644), 0);
     m_file.Put(cut.after);
+    ASSERT_EQ(chmod(m_file.Path(), 0444), 0);
     Put(Journal(), cut.journal);
-    CRegScript doc;
-    EXPECT_EQ(doc.Open(m_file.Path()), CScriptJournal::ERROR_ROLLBACK_WRITE_PROTECTED);
+    {
+        CRegScript doc;
+        EXPECT_EQ(doc.Open(m_file.Path()), CScriptJournal::ERROR_ROLLBACK_WRITE_PROTECTED);
+    }
     EXPECT_EQ(m_file.Get(), cut.after);
     EXPECT_EQ(Slurp(Journal()), cut.journal);
     ASSERT_EQ(chmod(m_file.Path(), 0644), 0);

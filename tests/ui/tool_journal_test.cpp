@@ -27,10 +27,14 @@ std::string Slurp(const std::string& path) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The command traced: LeakSanitizer, in a sanitized build, cannot run under a tracer.
+std::string Traced(const std::string& options) {
+    return "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" strace -f -qq -o /dev/null " + options + " ";
+}
+
 // The command dies with SIGKILL on entering the n-th call of `syscall`.
 std::string KilledAt(const std::string& syscall, int n) {
-    return "strace -f -qq -o /dev/null -e trace=" + syscall + " -e inject=" + syscall +
-           ":signal=KILL:when=" + std::to_string(n) + " ";
+    return Traced("-e trace=" + syscall + " -e inject=" + syscall + ":signal=KILL:when=" + std::to_string(n));
 }
 
 bool CanTrace() { return std::system("strace -f -qq -o /dev/null true >/dev/null 2>&1") == 0; }
@@ -203,7 +207,7 @@ TEST_F(ToolJournalTest, AScriptReplacedWhileASaveRunsIsKeptAndTheLossSaid) {
         EXPECT_EQ(std::system(sed.c_str()), 0);
     });
     Outcome run = ToolAt(m_script.Root(), "boardid 0 5",
-                         "strace -f -qq -o /dev/null -e trace=fsync -e inject=fsync:delay_enter=1000000:when=1 ");
+                         Traced("-e trace=fsync -e inject=fsync:delay_enter=1000000:when=1"));
     other.join();
     EXPECT_EQ(run.nStatus, 1);
     EXPECT_TRUE(Contains(run.err, "another program put a file of its own in the script's place while this save ran; "
