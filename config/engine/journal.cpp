@@ -149,8 +149,8 @@ Reading ReadJournal(const BYTE* p, DWORD cb, Journal& j) {
     if (cb < cbWhole) return CUT_SHORT;
     j.pOld = reinterpret_cast<const char*>(p) + kHeaderBytes;
     j.pNew = j.pOld + j.OldBytes();
-    if (cb > cbWhole || GetQword(p + kCheckedHeaderBytes) != JournalCheck(p, j.pOld, j.OldBytes(), j.pNew, j.NewBytes()))
-        return DAMAGED;
+    const ULONGLONG qwCheck = JournalCheck(p, j.pOld, j.OldBytes(), j.pNew, j.NewBytes());
+    if (cb > cbWhole || GetQword(p + kCheckedHeaderBytes) != qwCheck) return DAMAGED;
     return WHOLE;
 }
 
@@ -163,7 +163,8 @@ size_t SharedWithNew(const Journal& j, const char* p, size_t n) {
     const size_t cbD = j.NewBytes();
     const size_t nD = SharedStart(p, j.pNew, std::min(n, cbD));
     if (nD < cbD || n <= cbD) return nD;
-    return cbD + SharedStart(p + cbD, j.pOld + (j.dwOldLength - j.dwSuffix - j.dwFrom), std::min<size_t>(n - cbD, j.dwSuffix));
+    const char* pOldEnd = j.pOld + (j.dwOldLength - j.dwSuffix - j.dwFrom);
+    return cbD + SharedStart(p + cbD, pOldEnd, std::min<size_t>(n - cbD, j.dwSuffix));
 }
 
 Standing Judge(const Journal& j, const char* pText, DWORD cbText) {

@@ -262,8 +262,8 @@ bool HeaderNumber(const Line& line, const char* pszKey, size_t cchKey, int& nInd
 
 // Calls fn(pLine) for each line that "[" opens (blanks aside) at or after
 // pFrom, a line start, until fn returns true; returns that line's start, or
-// pEnd. pFirst is where the text's first line begins. It looks for "[" first and at its line afterwards: a "[" in a value
-// or a comment opens nothing.
+// pEnd; pFirst is where the text's first line begins. It looks for "[" first
+// and at its line afterwards: a "[" in a value or a comment opens nothing.
 template <class Fn>
 const char* FindSectionLine(const char* pFirst, const char* pFrom, const char* pEnd, Fn fn) {
     for (const char* p = pFrom; (p = static_cast<const char*>(std::memchr(p, '[', static_cast<size_t>(pEnd - p))));
@@ -640,7 +640,8 @@ void CRegScript::MoveHeaders(DWORD dwFrom, DWORD dwTo, DWORD cbNew) {
 
 // The start of the first section line at or after dwFrom (a line start), or the end.
 DWORD CRegScript::NextSection(DWORD dwFrom) const {
-    const char* pLine = FindSectionLine(FirstLine(m_pText, m_pText + m_dwLength), m_pText + dwFrom, m_pText + m_dwLength,
+    const char* const pEnd = m_pText + m_dwLength;
+    const char* pLine = FindSectionLine(FirstLine(m_pText, pEnd), m_pText + dwFrom, pEnd,
                                         [](const char*, const char*) { return true; });
     return static_cast<DWORD>(pLine - m_pText);
 }

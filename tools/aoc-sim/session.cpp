@@ -98,9 +98,11 @@ void Session::PrintBoard(std::ostream& out, size_t index) const {
     switch (s.origin) {
         case sim::SettingsOrigin::DeviceKey:
             out << "from its device key " << source;
-            if (s.channelsLoaded < AO_CHANNEL_COUNT)
-                out << " for channel" << (s.channelsLoaded > 1 ? "s 0 to " + std::to_string(s.channelsLoaded - 1) : " 0")
+            if (s.channelsLoaded < AO_CHANNEL_COUNT) {
+                out << " for channel"
+                    << (s.channelsLoaded > 1 ? "s 0 to " + std::to_string(s.channelsLoaded - 1) : std::string(" 0"))
                     << "; channel " << s.channelsLoaded << " on not loaded: " << s.whyNotLoaded;
+            }
             break;
         case sim::SettingsOrigin::DeviceKeyUnread:
             out << "not loaded: its device key " << source << ": " << s.whyNotLoaded;

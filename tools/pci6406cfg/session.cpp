@@ -295,7 +295,8 @@ int CSession::Check() {
     }
     for (const std::string& finding : findings) std::printf("%s\n", finding.c_str());
     if (findings.empty()) {
-        std::printf("%zu template%s, each read by the driver as the dialog shows it.\n", nShown, nShown == 1 ? "" : "s");
+        std::printf("%zu template%s, each read by the driver as the dialog shows it.\n", nShown,
+                    nShown == 1 ? "" : "s");
         return EXIT_DONE;
     }
     std::printf("%zu finding%s: the driver does not read this script as the dialog shows it.\n", findings.size(),
