@@ -285,6 +285,12 @@ BOOL CDialogUser::SelectItem(const char* pszText) {
     return Act([&] { return CUser::ClickTreeText(Control(IDC_TEMPLATE_TREE), pszText); });
 }
 
+BOOL CDialogUser::SelectDeviceItem() {
+    const CTreeCtrl& tree = m_pDlg->m_tree;
+    const CString text = tree.GetItemText(tree.GetChildItem(tree.GetRootItem()));
+    return SelectItem(text);
+}
+
 BOOL CDialogUser::ClickTab(int nIndex) {
     return Act([&] { return CUser::ClickTab(Control(IDC_TEMPLATE_TABS), nIndex); });
 }

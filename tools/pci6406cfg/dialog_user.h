@@ -56,7 +56,8 @@ public:
     // Each action FALSE when the dialog refused it, its message then the last
     // of Boxes(), or when it offered nothing to act on (said at once).
     BOOL SelectTemplate(int n);
-    BOOL SelectItem(const char* pszText);
+    // The board's item, above the template items.
+    BOOL SelectDeviceItem();
     BOOL ClickTab(int nIndex);
     BOOL Click(int nID);
     BOOL ChooseItem(int nComboID, int nIndex);
@@ -80,6 +81,7 @@ public:
 private:
     template <class Fn>
     BOOL Act(Fn fn);
+    BOOL SelectItem(const char* pszText);
     std::string Native(std::string text) const;
     void SayMissingScript() const;
     void SayFileOnTheWay(const std::string& root) const;

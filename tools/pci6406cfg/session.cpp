@@ -10,9 +10,6 @@ namespace {
 
 enum { TAB_DEVICE = 0, TAB_AO = 1 };
 
-// The tree's item of the board, above the template items.
-const char kDeviceItem[] = "PCI-6406";
-
 // What a save would write: the templates in the tree's order, their
 // entries, the removals still to cut out, and the templates the script holds
 // without a SwitchID that no edit has yet made the dialog's.
@@ -326,7 +323,7 @@ int RunSession(CDialogUser& user, const std::vector<Command>& commands, bool& bS
     if (!IsWindowEnabled(user.Control(IDOK))) {
         // Save waits for an edit. Remove pressed on the device item, which is
         // no template, enables it and changes nothing.
-        if (!user.SelectItem(kDeviceItem) || !user.Click(IDC_REMOVE_TEMPLATE)) return EXIT_REFUSED;
+        if (!user.SelectDeviceItem() || !user.Click(IDC_REMOVE_TEMPLATE)) return EXIT_REFUSED;
     }
     const size_t nBoxes = user.Boxes().size();
     if (user.Click(IDOK)) {
