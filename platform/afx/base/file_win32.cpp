@@ -102,7 +102,9 @@ DWORD AfxOsRename(LPCSTR lpszOldName, LPCSTR lpszNewName) {
 }
 
 // A file held without sharing cannot be renamed over, but the question is
-// answered all the same: by the volume and the file's index.
+// answered all the same: by the volume and the file's index. A name that
+// cannot be opened for sharing leads to a file held without it, the one
+// this handle holds.
 DWORD AfxOsNamesFile(UINT_PTR hFile, LPCSTR lpszFileName, BOOL* pbNamed) {
     BY_HANDLE_FILE_INFORMATION open, named;
     if (!GetFileInformationByHandle(Handle(hFile), &open)) return LastErrorOr(ERROR_INVALID_HANDLE);
@@ -110,6 +112,10 @@ DWORD AfxOsNamesFile(UINT_PTR hFile, LPCSTR lpszFileName, BOOL* pbNamed) {
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD dwError = LastErrorOr(ERROR_ACCESS_DENIED);
+        if (dwError == ERROR_SHARING_VIOLATION) {
+            *pbNamed = TRUE;
+            return ERROR_SUCCESS;
+        }
         if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND) return dwError;
         *pbNamed = FALSE;
         return ERROR_SUCCESS;
