@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs when they are missing.
-#   scripts/deps.sh native   compiler, CMake, GoogleTest, Google Benchmark, clang/libFuzzer
+#   scripts/deps.sh native   compiler, CMake, GoogleTest, Google Benchmark, clang/libFuzzer,
+#                            strace (the tests stop a command at a chosen system call)
 #   scripts/deps.sh windows  mingw-w64 (i686, and x86-64 for header checks), GoogleTest's
 #                            sources, 32-bit Wine with its own fonts, Xvfb, ImageMagick
 #   scripts/deps.sh release  mingw-w64 for i686
@@ -13,7 +14,7 @@ foreign=""
 
 case "${1:-native}" in
   native)
-    for p in g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev; do want "$p"; done ;;
+    for p in g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev strace; do want "$p"; done ;;
   windows)
     # Both places the deliverables run are 32-bit x86, so the Windows build is
     # i686 and its tests run in a 32-bit Wine, whose packages are i386 ones.

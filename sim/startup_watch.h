@@ -1,6 +1,8 @@
 #pragma once
 // Watches the registry calls a driver makes while it starts and tells where
 // the board's channel settings came from.
+#include <string>
+
 #include "registry_util.h"
 
 namespace sim {
@@ -27,14 +29,29 @@ public:
     WString Source() const;
     // The driver device key the driver wrote last (its published key), or empty.
     WString PublishedKey() const;
+    // From a device key: how many channels, from channel 0 on, the driver
+    // took a text for; and why it took none for the next one ("" when all four).
+    int ChannelsLoaded() const;
+    std::string WhyNotLoaded() const;
 
 private:
     void See(const cesim::RegistryEvent& event);
+    // What the value just read holds: the driver takes a channel's text only
+    // when it is one.
+    DWORD TypeOf(const WString& key, const WString& name);
 
     bool settled_ = false;        // channel 0's text was asked for
-    bool channelRead_ = false;    // ...and read
     bool underTemplates_ = false; // ...from a template key
+    WString sourceKey_;           // ...whose path this is
     WString source_;
+    // Each channel's text asked for from that key: read, and of what type.
+    struct Channel {
+        bool asked = false;
+        bool read = false;
+        DWORD type = 0;
+    };
+    Channel channels_[4];
+    bool probing_ = false;        // the watch's own reads are not the driver's
     bool rootTried_ = false;      // the template root key was opened, or tried
     bool rootRead_ = false;       // ...and its sub-keys counted
     WString missingKey_;          // the last driver device key that would not open

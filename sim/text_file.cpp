@@ -12,7 +12,10 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
+#include <windows.h>
 #else
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -32,6 +35,16 @@ int WriteSome(int fd, const char* data, size_t bytes) {
 int Flush(int fd) { return _commit(fd); }
 int CloseFile(int fd) { return _close(fd); }
 int ProcessId() { return _getpid(); }
+bool ProcessRuns(int pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    const bool runs = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return runs;
+}
+// The new file's owner is the process's, as for any new file.
+void TakeOwner(int, const std::string&) {}
 #else
 // The new file's mode is what the umask leaves of 0666, as for any new file.
 int CreateNew(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
@@ -39,7 +52,52 @@ ssize_t WriteSome(int fd, const char* data, size_t bytes) { return ::write(fd, d
 int Flush(int fd) { return ::fsync(fd); }
 int CloseFile(int fd) { return ::close(fd); }
 int ProcessId() { return static_cast<int>(::getpid()); }
+bool ProcessRuns(int pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+// The replaced file's owner and group, where this process may give them: a
+// superuser's save must not take a person's file from them.
+void TakeOwner(int fd, const std::string& replaced) {
+    struct stat st;
+    if (::stat(replaced.c_str(), &st) != 0) return;
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // Neither: the new file stays this process's, as any file it makes.
+    }
+}
 #endif
+
+const char kTemporaryMark[] = ".tmp";
+
+// A temporary file a save of `target` makes beside it: its name, the
+// process's id and a number.
+std::string TemporaryName(const fs::path& target, int pid, int attempt) {
+    return target.string() + kTemporaryMark + std::to_string(pid) + "-" + std::to_string(attempt);
+}
+
+// The process id in the name of a temporary file of `target`'s, or -1.
+int TemporaryOwner(const std::string& name, const std::string& targetName) {
+    const std::string prefix = targetName + kTemporaryMark;
+    if (name.compare(0, prefix.size(), prefix) != 0) return -1;
+    const size_t dash = name.find('-', prefix.size());
+    const std::string pid = name.substr(prefix.size(), dash == std::string::npos ? 0 : dash - prefix.size());
+    const std::string attempt = dash == std::string::npos ? "" : name.substr(dash + 1);
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() < 10 && s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    return digits(pid) && digits(attempt) ? std::stoi(pid) : -1;
+}
+
+// Temporary files that saves of `target` killed in the middle left: no
+// process of theirs runs any more (or this one has since taken its id).
+void RemoveLeftTemporaries(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string targetName = target.filename().string();
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const int pid = TemporaryOwner(it->path().filename().string(), targetName);
+        if (pid < 0 || (pid != ProcessId() && ProcessRuns(pid))) continue;
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) fs::remove(it->path(), ignored);
+    }
+}
 
 std::string Reason(int error) { return std::strerror(error); }
 
@@ -106,15 +164,18 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, std::string*
     std::string notAFile = NotAFile(target.string());
     if (!notAFile.empty()) return fail(notAFile);
 
-    // Beside the target, so that the rename stays on its file system.
+    // Beside the target, so that the rename stays on its file system; what
+    // earlier saves that were killed left there goes first.
+    RemoveLeftTemporaries(target);
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = target.string() + ".tmp" + std::to_string(ProcessId()) + "-" + std::to_string(attempt);
+        temporary = TemporaryName(target, ProcessId(), attempt);
         fd = CreateNew(temporary);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return fail(Reason(errno));
+    if (fs::exists(old)) TakeOwner(fd, target.string());
     std::string why;
     if (!WriteAll(fd, bytes) || Flush(fd) != 0) why = Reason(errno);
     if (CloseFile(fd) != 0 && why.empty()) why = Reason(errno);

@@ -14,9 +14,11 @@ std::string NotAFile(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* error);
 
 // Gives the file these bytes, or leaves it as it was. A symbolic link keeps
-// pointing where it did and the file it names keeps its mode: the bytes go to
-// a new file beside that one, which then takes its place. On failure no new
-// file is left behind and `error` says "cannot save PATH: reason".
+// pointing where it did and the file it names keeps its mode, owner and group
+// (where the process may give them): the bytes go to a new file beside that
+// one, which then takes its place. On failure no new file is left behind and
+// `error` says "cannot save PATH: reason"; the new files of saves killed in
+// the middle are removed by the next save.
 bool ReplaceFile(const std::string& path, const std::string& bytes, std::string* error);
 
 }  // namespace sim

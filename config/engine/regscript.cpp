@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "journal.h"
+#include "page_buffer.h"
 #include "registry_layout.h"
 
 namespace {
@@ -17,37 +19,7 @@ const char kKeyRoot[] = "[HKEY_LOCAL_MACHINE\\Drivers\\";
 const char kDriverPrefix[] = "VQX";
 const char kDriverSuffix[] = "S";
 const char kSingleTemplateModel[] = "6451";  // its templates sit directly under the driver key
-const char kJournalSuffix[] = ".jnl";
 const char kCrLf[] = "\r\n";
-
-// A zero-filled page-allocator block one byte longer than its content, so that
-// it always reads as a zero-terminated string; given back when it goes out of
-// scope, also when a file exception passes through.
-class CPageBuffer {
-public:
-    CPageBuffer() : m_p(nullptr) {}
-    ~CPageBuffer() {
-        if (m_p) VirtualFree(m_p, 0, MEM_RELEASE);
-    }
-    CPageBuffer(const CPageBuffer&) = delete;
-    CPageBuffer& operator=(const CPageBuffer&) = delete;
-
-    BOOL Alloc(DWORD cbContent) {
-        if (cbContent == 0xFFFFFFFFu) return FALSE;
-        m_p = static_cast<char*>(
-            VirtualAlloc(nullptr, static_cast<SIZE_T>(cbContent) + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        return m_p != nullptr;
-    }
-    char* Get() const { return m_p; }
-    char* Detach() {
-        char* p = m_p;
-        m_p = nullptr;
-        return p;
-    }
-
-private:
-    char* m_p;
-};
 
 void FreeBlock(char*& p) {
     if (p) VirtualFree(p, 0, MEM_RELEASE);
@@ -101,23 +73,8 @@ DWORD ScanHex(const char* p, const char* pEnd) {
     return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(value);
 }
 
-// A 64-bit hash, eight bytes at a step: the journal's check and the
-// script's fingerprint. It guards against accidents, not against an adversary.
-ULONGLONG Hash64(const void* pData, size_t cb, ULONGLONG qwHash = 0x9E3779B97F4A7C15ull) {
-    const BYTE* pb = static_cast<const BYTE*>(pData);
-    const ULONGLONG kMultiplier = 0xFF51AFD7ED558CCDull;
-    for (; cb >= 8; pb += 8, cb -= 8) {
-        ULONGLONG qw;
-        std::memcpy(&qw, pb, 8);
-        qwHash = (qwHash ^ qw) * kMultiplier;
-        qwHash ^= qwHash >> 29;
-    }
-    for (; cb > 0; ++pb, --cb) qwHash = (qwHash ^ *pb) * kMultiplier;
-    return qwHash ^ (qwHash >> 32);
-}
-
 ULONGLONG Fingerprint(const char* pText, DWORD cbText) {
-    const ULONGLONG qw = Hash64(pText, cbText, cbText);
+    const ULONGLONG qw = ScriptHash(pText, cbText, cbText);
     return qw != 0 ? qw : 1;  // 0 is left free to stand for "no script"
 }
 
@@ -151,16 +108,60 @@ Line LineAt(const char* p, const char* pTextEnd) {
     return line;
 }
 
-// A value line continues on the next line when it ends with a backslash.
-Line WithContinuation(Line line, const char* pTextEnd) {
-    for (;;) {
-        const char* pLast = line.pEnd;
-        while (pLast > line.pBegin && IsBlank(pLast[-1])) --pLast;
-        if (pLast == line.pBegin || pLast[-1] != '\\' || line.pNext >= pTextEnd) return line;
+// A comment and a section's line stand alone. Any other line that ends with
+// a backslash goes on over the next one, unless that one stands alone: so a
+// comment never swallows the value under it, and no value swallows a
+// comment or a header. Reading, rewriting and cutting all take lines so.
+bool StandsAlone(const Line& line) { return line.Starts(';') || line.Starts('['); }
+
+bool EndsOpen(const Line& line) {
+    const char* pLast = line.pEnd;
+    while (pLast > line.pBegin && IsBlank(pLast[-1])) --pLast;
+    return pLast > line.pBegin && pLast[-1] == '\\';
+}
+
+// The line that begins at p, with the lines that continue it.
+Line LogicalLine(const char* p, const char* pTextEnd) {
+    Line line = LineAt(p, pTextEnd);
+    if (StandsAlone(line)) return line;
+    while (EndsOpen(line) && line.pNext < pTextEnd) {
         const Line next = LineAt(line.pNext, pTextEnd);
+        if (StandsAlone(next)) break;
         line.pEnd = next.pEnd;
         line.pNext = next.pNext;
     }
+    return line;
+}
+
+// Where the first line begins: past a UTF-8 byte-order mark, which belongs
+// to no line and stays where it is.
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+const char* FirstLine(const char* pText, const char* pTextEnd) {
+    return pTextEnd - pText >= 3 && std::memcmp(pText, kUtf8Mark, 3) == 0 ? pText + 3 : pText;
+}
+
+// The start of the line before the one at p (a line start, or the end of a
+// text whose last line has no end), or null at the first line.
+const char* LineBefore(const char* pFirst, const char* p) {
+    if (p == pFirst) return nullptr;
+    if (IsBreak(p[-1])) {
+        if (p[-1] == '\n' && p - 1 > pFirst && p[-2] == '\r') --p;
+        --p;
+    }
+    while (p > pFirst && !IsBreak(p[-1])) --p;
+    return p;
+}
+
+// pAt, or the start of the value that ends just before pAt still open: a
+// line put after an open value would be read as part of it.
+const char* OutsideOpenValue(const char* pFirst, const char* pAt, const char* pTextEnd) {
+    const char* pStart = pAt;
+    for (const char* p = LineBefore(pFirst, pAt); p; p = LineBefore(pFirst, p)) {
+        const Line line = LineAt(p, pTextEnd);
+        if (StandsAlone(line) || !EndsOpen(line)) break;
+        pStart = p;
+    }
+    return pStart;
 }
 
 // The first character of the value when the line is lpszName's value line:
@@ -261,27 +262,30 @@ bool HeaderNumber(const Line& line, const char* pszKey, size_t cchKey, int& nInd
 
 // Calls fn(pLine) for each line that "[" opens (blanks aside) at or after
 // pFrom, a line start, until fn returns true; returns that line's start, or
-// pEnd. It looks for "[" first and at its line afterwards: a "[" in a value
-// or a comment opens nothing.
+// pEnd; pFirst is where the text's first line begins. It looks for "[" first
+// and at its line afterwards: a "[" in a value or a comment opens nothing.
 template <class Fn>
-const char* FindSectionLine(const char* pText, const char* pFrom, const char* pEnd, Fn fn) {
+const char* FindSectionLine(const char* pFirst, const char* pFrom, const char* pEnd, Fn fn) {
     for (const char* p = pFrom; (p = static_cast<const char*>(std::memchr(p, '[', static_cast<size_t>(pEnd - p))));
          ++p) {
         const char* pLine = p;
         while (pLine > pFrom && IsBlank(pLine[-1])) --pLine;
-        if (pLine > pText && !IsBreak(pLine[-1])) continue;
+        if (pLine > pFirst && !IsBreak(pLine[-1])) continue;
         if (fn(pLine, p)) return pLine;
     }
     return pEnd;
 }
 
-// Calls fn(line, n) for each header line of the board's templates, in order,
-// until fn returns true; returns whether one did.
+// Calls fn(line, n) for each header line of the board's templates whose "["
+// lies in [pFrom, pScanEnd), pFrom a line start, in order, until fn returns
+// true; returns whether one did.
 template <class Fn>
-bool ForEachHeader(const char* pText, DWORD cbText, const char* pszKey, Fn fn) {
+bool ForEachHeader(const char* pText, const char* pEnd, const char* pFrom, const char* pScanEnd, const char* pszKey,
+                   Fn fn) {
     const size_t cchKey = std::strlen(pszKey);
-    const char* const pEnd = pText + cbText;
-    const char* pFound = FindSectionLine(pText, pText, pEnd, [&](const char* pLine, const char* pBracket) {
+    const char* const pFirst = FirstLine(pText, pEnd);
+    const char* pFound = FindSectionLine(pFirst, std::max(pFrom, pFirst), pScanEnd, [&](const char* pLine,
+                                                                                          const char* pBracket) {
         // Most sections are other keys': the key tells them apart before the
         // line is looked at, and its last character, the least shared, first.
         if (static_cast<size_t>(pEnd - pBracket) < cchKey ||
@@ -291,8 +295,10 @@ bool ForEachHeader(const char* pText, DWORD cbText, const char* pszKey, Fn fn) {
         int n;
         return HeaderNumber(line, pszKey, cchKey, n) && fn(line, n);
     });
-    return pFound != pEnd;
+    return pFound != pScanEnd;
 }
+
+const DWORD kNoHeader = 0xFFFFFFFFu;
 
 const char kHexUpper[] = "0123456789ABCDEF";
 
@@ -380,46 +386,6 @@ BOOL FormatValueLine(LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize,
     return TRUE;
 }
 
-// The journal: a fixed header, then the file's bytes from the offset of the
-// first change to its old end. The check covers both, so that a journal cut
-// short is told from a whole one.
-const char kJournalMagic[16] = {'P', 'C', 'I', '6', '4', '0', '6', 'C', 'f', 'g', ' ', 'j', 'n', 'l', '\r', '\n'};
-const DWORD kJournalHeaderBytes = 32;
-
-void PutDword(BYTE* p, DWORD dw) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(dw >> (8 * i));
-}
-DWORD GetDword(const BYTE* p) {
-    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
-           static_cast<DWORD>(p[3]) << 24;
-}
-
-ULONGLONG JournalCheck(const BYTE* pHeader, const char* pBytes, DWORD cbBytes) {
-    return Hash64(pBytes, cbBytes, Hash64(pHeader, 24));
-}
-
-void BuildJournalHeader(BYTE (&header)[kJournalHeaderBytes], DWORD dwOffset, DWORD dwLength, const char* pBytes) {
-    std::memcpy(header, kJournalMagic, sizeof kJournalMagic);
-    PutDword(header + 16, dwOffset);
-    PutDword(header + 20, dwLength);
-    const ULONGLONG qwCheck = JournalCheck(header, pBytes, dwLength - dwOffset);
-    PutDword(header + 24, static_cast<DWORD>(qwCheck));
-    PutDword(header + 28, static_cast<DWORD>(qwCheck >> 32));
-}
-
-// A whole journal of cbJournal bytes: where the old bytes go and how long the file was.
-bool ParseJournal(const BYTE* pJournal, DWORD cbJournal, DWORD& dwOffset, DWORD& dwLength) {
-    if (cbJournal < kJournalHeaderBytes || std::memcmp(pJournal, kJournalMagic, sizeof kJournalMagic) != 0)
-        return false;
-    dwOffset = GetDword(pJournal + 16);
-    dwLength = GetDword(pJournal + 20);
-    if (dwOffset > dwLength || dwLength - dwOffset != cbJournal - kJournalHeaderBytes) return false;
-    const ULONGLONG qwCheck =
-        JournalCheck(pJournal, reinterpret_cast<const char*>(pJournal) + kJournalHeaderBytes, dwLength - dwOffset);
-    return GetDword(pJournal + 24) == static_cast<DWORD>(qwCheck) &&
-           GetDword(pJournal + 28) == static_cast<DWORD>(qwCheck >> 32);
-}
-
 }  // namespace
 
 CRegScript::CRegScript()
@@ -433,11 +399,12 @@ CRegScript::CRegScript()
       m_dwSavedLength(0),
       m_dwCapacity(0),
       m_bInTrans(FALSE),
-      m_qwFingerprint(0) {
+      m_bReadOnly(FALSE),
+      m_qwFingerprint(0),
+      m_bHeadersIndexed(FALSE) {
     std::memset(m_szDevice, 0, sizeof m_szDevice);
     std::memset(m_szDriverName, 0, sizeof m_szDriverName);
     std::memset(m_szSectionKey, 0, sizeof m_szSectionKey);
-    std::memset(m_szJournalPath, 0, sizeof m_szJournalPath);
 }
 
 CRegScript::~CRegScript() {
@@ -447,6 +414,7 @@ CRegScript::~CRegScript() {
 
 void CRegScript::FreeText() {
     DropChanges();
+    m_bHeadersIndexed = FALSE;
     FreeBlock(m_pText);
     m_dwLength = 0;
     m_nCachedIndex = -1;
@@ -462,6 +430,7 @@ void CRegScript::DropChanges() {
     m_pSavedText = nullptr;
     m_dwSavedLength = 0;
     m_nCachedIndex = -1;
+    m_bHeadersIndexed = FALSE;
 }
 
 DWORD CRegScript::Open(LPCSTR lpszPath) {
@@ -482,11 +451,18 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
     const bool bPcm = std::strstr(pszAfter, "PCM") != nullptr;
     const bool bUsb = std::strstr(pszAfter, "USB") != nullptr;
     if (!bPci && !bPcm && !bUsb) return ERROR_BAD_PATHNAME;
-    if (std::strlen(lpszPath) + sizeof kJournalSuffix > sizeof m_szJournalPath) return ERROR_FILENAME_EXCED_RANGE;
+    if (!m_journal.SetScript(lpszPath)) return ERROR_FILENAME_EXCED_RANGE;
 
+    // A script that may not be written is still read; a change to it is refused.
+    m_bReadOnly = FALSE;
     if (!m_file.Open(lpszPath, CFile::modeReadWrite | CFile::shareExclusive, &m_fileError)) {
-        DWORD dwError = GetLastError();
-        return dwError != ERROR_SUCCESS ? dwError : ERROR_OPEN_FAILED;
+        const DWORD dwError = static_cast<DWORD>(m_fileError.m_lOsError);
+        if ((dwError != ERROR_ACCESS_DENIED && dwError != ERROR_WRITE_PROTECT) ||
+            !m_file.Open(lpszPath, CFile::modeRead | CFile::shareExclusive)) {
+            SetLastError(dwError);
+            return dwError != ERROR_SUCCESS ? dwError : ERROR_OPEN_FAILED;
+        }
+        m_bReadOnly = TRUE;
     }
     // A device or a pipe would never end, or would block the dialog reading it.
     if (GetFileType(reinterpret_cast<HANDLE>(m_file.m_hFile)) != FILE_TYPE_DISK) {
@@ -499,7 +475,6 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
     char szModel[kModelChars + 1] = {};
     std::memcpy(szModel, m_szDevice + kModelOffset, kModelChars);
     std::snprintf(m_szDriverName, sizeof m_szDriverName, "%s%s%s", kDriverPrefix, szModel, kDriverSuffix);
-    std::snprintf(m_szJournalPath, sizeof m_szJournalPath, "%s%s", lpszPath, kJournalSuffix);
 
     // Independent tests in this order; each match appends its part and sets the bus kind.
     std::memset(m_szSectionKey, 0, sizeof m_szSectionKey);
@@ -526,14 +501,19 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
         AppendText(m_szSectionKey, sizeof m_szSectionKey, TEMPLATE_KEY_PREFIX_A);
     }
 
+    // The script is read once; only a save cut short, put back, makes a second read.
     DWORD dwError = ERROR_SUCCESS;
     try {
-        dwError = RecoverInterruptedSave();
-        if (dwError == ERROR_SUCCESS && !ReadText()) {
-            dwError = GetLastError();
+        BOOL bRolledBack = FALSE;
+        if (!ReadText() ||
+            (dwError = m_journal.Recover(m_file, m_pText, m_dwLength, !m_bReadOnly, &bRolledBack, &m_fileError)) !=
+                ERROR_SUCCESS ||
+            (bRolledBack && !ReadText())) {
+            if (dwError == ERROR_SUCCESS) dwError = GetLastError();
             if (dwError == ERROR_SUCCESS) dwError = ERROR_NOT_ENOUGH_MEMORY;
         }
     } catch (CException*) {
+        FreeText();
         m_file.Abort();
         throw;
     }
@@ -563,6 +543,10 @@ int CRegScript::Close() {
 // memory could be had, and file exceptions passed on.
 BOOL CRegScript::ReadText() {
     const DWORD dwLength = m_file.GetLength();
+    if (dwLength >= 0xFFFFFFFEu) {  // no room for a change, nor for the text's terminator
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        return FALSE;
+    }
     CPageBuffer text;
     if (!text.Alloc(dwLength)) return FALSE;
     m_file.SeekToBegin();
@@ -580,55 +564,84 @@ void CRegScript::Reload() {
     if (m_file.m_hFile != CFile::hFileNull) ReadText();
 }
 
-// A journal beside the script is what a save that was cut short left: the
-// bytes it was replacing. While we hold the script no save of anyone else's
-// can be under way, so a whole journal is put back; one cut short itself was
-// written before the script was touched, and is simply dropped.
-DWORD CRegScript::RecoverInterruptedSave() {
-    CFile journal;
-    CFileException error;
-    if (!journal.Open(m_szJournalPath, CFile::modeReadWrite | CFile::shareExclusive, &error))
-        return error.m_lOsError == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<DWORD>(error.m_lOsError);
-    const DWORD cbJournal = journal.GetLength();
-    CPageBuffer bytes;
-    if (!bytes.Alloc(cbJournal)) return ERROR_NOT_ENOUGH_MEMORY;
-    const UINT cbRead = journal.Read(bytes.Get(), cbJournal);
-    const BYTE* pJournal = reinterpret_cast<const BYTE*>(bytes.Get());
-    DWORD dwOffset, dwLength;
-    if (ParseJournal(pJournal, cbRead, dwOffset, dwLength)) {
-        m_file.Seek(static_cast<LONG>(dwOffset), CFile::begin);
-        m_file.Write(pJournal + kJournalHeaderBytes, dwLength - dwOffset);
-        m_file.SetLength(dwLength);
-        m_file.Flush();
-    }
-    journal.Close();
-    CFile::Remove(m_szJournalPath);
-    return ERROR_SUCCESS;
-}
-
 // ---- Reading --------------------------------------------------------------
 
 // The line end a new line takes: the script's own, from its first line.
 const char* CRegScript::LineEnd() const {
     const char* pEnd = m_pText + m_dwLength;
-    const Line first = LineAt(m_pText, pEnd);
+    const Line first = LineAt(FirstLine(m_pText, pEnd), pEnd);
     if (!first.HasLineEnd()) return kCrLf;
     return first.pNext - first.pEnd == 2 ? kCrLf : *first.pEnd == '\n' ? "\n" : "\r";
 }
 
-// The first header line of template n: its start, and the start of the line after it.
-BOOL CRegScript::FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) const {
-    return ForEachHeader(m_pText, m_dwLength, m_szSectionKey, [&](const Line& line, int n) {
-        if (n != nIndex) return false;
-        dwStart = static_cast<DWORD>(line.pBegin - m_pText);
-        dwNext = static_cast<DWORD>(line.pNext - m_pText);
-        return true;
-    });
+// The first header line of template n: its start, and the start of the line
+// after it. Those of the table's templates come from the index of headers.
+BOOL CRegScript::FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) {
+    if (nIndex >= 0 && nIndex < INDEXED_TEMPLATES) {
+        IndexHeaders();
+        if (m_adwHeaderStart[nIndex] == kNoHeader) return FALSE;
+        dwStart = m_adwHeaderStart[nIndex];
+        dwNext = m_adwHeaderNext[nIndex];
+        return TRUE;
+    }
+    return ForEachHeader(m_pText, m_pText + m_dwLength, m_pText, m_pText + m_dwLength, m_szSectionKey,
+                         [&](const Line& line, int n) {
+                             if (n != nIndex) return false;
+                             dwStart = static_cast<DWORD>(line.pBegin - m_pText);
+                             dwNext = static_cast<DWORD>(line.pNext - m_pText);
+                             return true;
+                         });
+}
+
+// One pass over the text finds the first header of every template of the
+// table; each lookup after it is free, until the text changes in a way
+// MoveHeaders cannot follow.
+void CRegScript::IndexHeaders() {
+    if (m_bHeadersIndexed) return;
+    std::fill(m_adwHeaderStart, m_adwHeaderStart + INDEXED_TEMPLATES, kNoHeader);
+    std::fill(m_adwHeaderNext, m_adwHeaderNext + INDEXED_TEMPLATES, kNoHeader);
+    m_bHeadersIndexed = TRUE;
+    IndexHeadersIn(0, m_dwLength);
+}
+
+// Headers in [dwFrom, dwTo) (dwFrom a line start) that come before the ones
+// the index holds.
+void CRegScript::IndexHeadersIn(DWORD dwFrom, DWORD dwTo) {
+    ForEachHeader(m_pText, m_pText + m_dwLength, m_pText + dwFrom, m_pText + dwTo, m_szSectionKey,
+                  [&](const Line& line, int n) {
+                      const DWORD dwStart = static_cast<DWORD>(line.pBegin - m_pText);
+                      if (n >= 0 && n < INDEXED_TEMPLATES && dwStart < m_adwHeaderStart[n]) {
+                          m_adwHeaderStart[n] = dwStart;
+                          m_adwHeaderNext[n] = static_cast<DWORD>(line.pNext - m_pText);
+                      }
+                      return false;
+                  });
+}
+
+// Keeps the index through a change that put cbNew bytes in place of [dwFrom,
+// dwTo): headers after it move; one it cut into is looked for again.
+void CRegScript::MoveHeaders(DWORD dwFrom, DWORD dwTo, DWORD cbNew) {
+    if (!m_bHeadersIndexed) return;
+    for (int n = 0; n < INDEXED_TEMPLATES; ++n) {
+        if (m_adwHeaderStart[n] == kNoHeader) continue;
+        if (m_adwHeaderStart[n] >= dwTo) {
+            m_adwHeaderStart[n] = m_adwHeaderStart[n] - dwTo + dwFrom + cbNew;
+            m_adwHeaderNext[n] = m_adwHeaderNext[n] - dwTo + dwFrom + cbNew;
+        } else if (m_adwHeaderNext[n] > dwFrom) {
+            m_bHeadersIndexed = FALSE;
+            return;
+        }
+    }
+    // A header the change wrote, from the start of its first line on.
+    const char* pFrom = m_pText + dwFrom;
+    while (pFrom > m_pText && !IsBreak(pFrom[-1])) --pFrom;
+    IndexHeadersIn(static_cast<DWORD>(pFrom - m_pText), dwFrom + cbNew);
 }
 
 // The start of the first section line at or after dwFrom (a line start), or the end.
 DWORD CRegScript::NextSection(DWORD dwFrom) const {
-    const char* pLine = FindSectionLine(m_pText, m_pText + dwFrom, m_pText + m_dwLength,
+    const char* const pEnd = m_pText + m_dwLength;
+    const char* pLine = FindSectionLine(FirstLine(m_pText, pEnd), m_pText + dwFrom, pEnd,
                                         [](const char*, const char*) { return true; });
     return static_cast<DWORD>(pLine - m_pText);
 }
@@ -662,7 +675,7 @@ int CRegScript::ReadValue(int nIndex, LPCSTR lpszName, DWORD* pdwType, LPVOID pD
         const Line line = LineAt(p, pEnd);
         if (const char* pValue = ValueOf(line, lpszName, cchName))
             return ReadLineValue(pValue, line.pEnd, pdwType, pData, dwDataSize, pdwSize);
-        p = WithContinuation(line, pEnd).pNext;
+        p = LogicalLine(p, pEnd).pNext;
     }
     return 1;
 }
@@ -675,10 +688,10 @@ int CRegScript::TemplateSectionExists(int nIndex) {
 int CRegScript::ListTemplateSections(WORD& wMask) {
     wMask = 0;
     if (!m_pText) return 0;
-    ForEachHeader(m_pText, m_dwLength, m_szSectionKey, [&](const Line&, int n) {
-        if (n >= 0 && n < TEMPLATE_COUNT) wMask = static_cast<WORD>(wMask | (1u << n));
-        return false;
-    });
+    IndexHeaders();
+    for (int n = 0; n < TEMPLATE_COUNT; ++n) {
+        if (m_adwHeaderStart[n] != kNoHeader) wMask = static_cast<WORD>(wMask | (1u << n));
+    }
     return 0;
 }
 
@@ -736,6 +749,7 @@ int CRegScript::Splice(DWORD dwFrom, DWORD dwTo, const char* pPrefix, const char
         p += piece.cb;
     }
     m_dwLength = dwNewLength;
+    MoveHeaders(dwFrom, dwTo, static_cast<DWORD>(cbPieces));
     // A value written inside the cached section moves only that section's end.
     if (bWithinSection && m_nCachedIndex != -1 && dwFrom >= m_dwSectionStart && dwTo <= m_dwSectionEnd)
         m_dwSectionEnd = m_dwSectionEnd + dwNewLength - dwOldLength;
@@ -759,7 +773,7 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
         const size_t cchName = std::strlen(lpszName);
         const char* const pEnd = m_pText + m_dwSectionEnd;
         for (const char* p = LineAt(m_pText + m_dwSectionStart, pEnd).pNext; p < pEnd;) {
-            const Line line = WithContinuation(LineAt(p, pTextEnd), pEnd);
+            const Line line = LogicalLine(p, pEnd);
             if (ValueOf(line, lpszName, cchName)) {
                 // Whatever stands before the opening quote, and the line's own end, stay.
                 const DWORD dwFrom = static_cast<DWORD>(line.First() - m_pText);
@@ -775,10 +789,13 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
     }
     // A new value goes at the end of its section, just before the next
     // section's line; for an absent template, at the end of the script, where
-    // it becomes no section of that template.
+    // it becomes no section of that template. Either way it goes before a
+    // value left open there.
     const BOOL bPresent = m_dwSectionStart != m_dwSectionEnd;
-    const DWORD dwAt = bPresent ? m_dwSectionEnd : m_dwLength;
-    const bool bLineStart = dwAt == 0 || IsBreak(m_pText[dwAt - 1]);
+    const char* const pFirst = FirstLine(m_pText, pTextEnd);
+    const DWORD dwAt = static_cast<DWORD>(
+        OutsideOpenValue(pFirst, m_pText + (bPresent ? m_dwSectionEnd : m_dwLength), pTextEnd) - m_pText);
+    const bool bLineStart = m_pText + dwAt == pFirst || IsBreak(m_pText[dwAt - 1]);
     return Splice(dwAt, dwAt, bLineStart ? "" : pszLineEnd, szLine, cchLine, pszLineEnd, bPresent);
 }
 
@@ -792,7 +809,8 @@ int CRegScript::AppendTemplateSection(int nIndex) {
     // its line end; a last line without an end is ended first.
     const char* pszLineEnd = LineEnd();
     char szBlock[2 * 3 + MAX_HEADER_CHARS + 3 + 1];
-    const bool bLineStart = m_dwLength == 0 || IsBreak(m_pText[m_dwLength - 1]);
+    const bool bLineStart =
+        m_pText + m_dwLength == FirstLine(m_pText, m_pText + m_dwLength) || IsBreak(m_pText[m_dwLength - 1]);
     std::snprintf(szBlock, sizeof szBlock, "%s %s%s %s", bLineStart ? "" : pszLineEnd, pszLineEnd, szHeader,
                   pszLineEnd);
     return Splice(m_dwLength, m_dwLength, "", szBlock, static_cast<DWORD>(std::strlen(szBlock)), "", FALSE);
@@ -828,11 +846,10 @@ int CRegScript::DeleteTemplateSection(int nIndex) {
 
 // ---- Landing changes ------------------------------------------------------
 //
-// The file is written from the first changed byte on. Before that, the bytes
-// being replaced go to the journal, whole and on the disk; after it, the
-// journal is removed, and that removal is the moment the change lands. A
-// failure before it puts the old bytes back from memory; a process killed
-// before it leaves the journal, which the next Open puts back.
+// Every change lands through the script's journal (journal.cpp). A failure
+// leaves the script as it was and the text with it; one after which not even
+// that could be done leaves the document without a text, so that no edit is
+// made from a text the file no longer matches.
 
 void CRegScript::BeginTrans() { m_bInTrans = TRUE; }
 
@@ -847,73 +864,21 @@ void CRegScript::Rollback() {
 }
 
 void CRegScript::WriteChanges() {
-    const DWORD dwCommon = std::min(m_dwLength, m_dwSavedLength);
-    const DWORD dwFrom =
-        static_cast<DWORD>(std::mismatch(m_pText, m_pText + dwCommon, m_pSavedText).first - m_pText);
-    if (dwFrom < dwCommon || m_dwLength != m_dwSavedLength) {
-        WriteJournal(dwFrom);
-        try {
-            m_file.Seek(static_cast<LONG>(dwFrom), CFile::begin);
-            m_file.Write(m_pText + dwFrom, m_dwLength - dwFrom);
-            if (m_dwLength < m_dwSavedLength) m_file.SetLength(m_dwLength);
-            m_file.Flush();
-            CFile::Remove(m_szJournalPath);
-        } catch (CException*) {
-            UndoChanges(dwFrom);
-            throw;
-        }
-        m_qwFingerprint = Fingerprint(m_pText, m_dwLength);
-    }
-    FreeBlock(m_pSavedText);
-    m_dwSavedLength = 0;
-}
-
-void CRegScript::WriteJournal(DWORD dwFrom) {
-    CFile journal;
-    CFileException error;
-    if (!journal.Open(m_szJournalPath, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, &error)) {
+    if (m_bReadOnly) {
         DropChanges();
-        CFileException::ThrowOsError(error.m_lOsError, m_szJournalPath);
+        CFileException::ThrowOsError(ERROR_WRITE_PROTECT, m_journal.ScriptPath());
     }
+    BOOL bIntact = TRUE;
     try {
-        BYTE header[kJournalHeaderBytes];
-        BuildJournalHeader(header, dwFrom, m_dwSavedLength, m_pSavedText + dwFrom);
-        journal.Write(header, sizeof header);
-        journal.Write(m_pSavedText + dwFrom, m_dwSavedLength - dwFrom);
-        journal.Flush();
-        journal.Close();
+        m_journal.Land(m_file, m_pSavedText, m_dwSavedLength, m_pText, m_dwLength, &bIntact);
     } catch (CException*) {
-        // The script is untouched; a journal cut short would be dropped by
-        // the next Open anyway.
-        journal.Abort();
-        try {
-            CFile::Remove(m_szJournalPath);
-        } catch (CException* pError) {
-            pError->Delete();
-        }
-        DropChanges();
+        if (bIntact)
+            DropChanges();
+        else
+            FreeText();
         throw;
     }
-}
-
-// Puts the file's old bytes back from dwFrom on and drops the changes. Should
-// that fail too, the journal stays for the next Open, and the document gives
-// up its text: no further edit may be made from a text the file no longer matches.
-void CRegScript::UndoChanges(DWORD dwFrom) {
-    try {
-        m_file.Seek(static_cast<LONG>(dwFrom), CFile::begin);
-        m_file.Write(m_pSavedText + dwFrom, m_dwSavedLength - dwFrom);
-        m_file.SetLength(m_dwSavedLength);
-        m_file.Flush();
-    } catch (CException* pError) {
-        pError->Delete();
-        FreeText();
-        return;
-    }
-    DropChanges();
-    try {
-        CFile::Remove(m_szJournalPath);
-    } catch (CException* pError) {
-        pError->Delete();  // it holds the bytes the file holds again
-    }
+    m_qwFingerprint = Fingerprint(m_pText, m_dwLength);
+    FreeBlock(m_pSavedText);
+    m_dwSavedLength = 0;
 }

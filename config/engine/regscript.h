@@ -15,16 +15,17 @@
 //   template number and "]", in any letter case, as the registry compares keys;
 // - a value line begins with its own name in quotes, then "=" (in any case).
 //
-// A change reaches the file all at once or not at all. The bytes it replaces
-// are first kept in a journal beside the script (the script's path and
-// ".jnl"); the next Open that finds a journal, left by a save that was cut
-// short, puts those bytes back. Outside a transaction each change lands on
-// its own; between BeginTrans and CommitTrans they land together.
+// A change reaches the file all at once or not at all, through a journal
+// beside the script (journal.cpp says how, and what Open makes of a journal
+// it finds). Outside a transaction each change lands on its own; between
+// BeginTrans and CommitTrans they land together.
 //
 // Failures of the file itself (open, length, seek, read, write, truncation,
 // flush, removal) are thrown by the file layer as CFileException* and passed
 // on to the caller, with the script as it was before the change.
 #include <afx.h>
+
+#include "journal.h"
 
 enum BusKind {
     BUS_PCI = 0,
@@ -45,7 +46,11 @@ public:
     // a separator and seven characters, or none of "PCI", "PCM" and "USB"
     // after it); ERROR_BAD_FILE_TYPE for a device, pipe or FIFO;
     // ERROR_NO_UNICODE_TRANSLATION for a UTF-16 script (byte-order mark);
-    // ERROR_INVALID_DATA for one that holds a zero byte.
+    // ERROR_INVALID_DATA for one that holds a zero byte; ERROR_FILE_TOO_LARGE
+    // past 4 GB; or what keeps the journal beside it from being settled, with
+    // m_fileError naming the file. A script that may not be written opens
+    // for reading (m_bReadOnly). SetAsideJournal() names a journal that the
+    // script no longer fitted, kept aside.
     DWORD Open(LPCSTR lpszPath);
     // Changes not committed are dropped; the file keeps what it holds.
     int Close();
@@ -87,6 +92,9 @@ public:
     // Of the file's bytes as last read or written: equal fingerprints, equal
     // scripts. Never 0.
     ULONGLONG GetFingerprint() const { return m_qwFingerprint; }
+    // Where Open moved a journal left by a save that was cut short before
+    // the script was changed by another hand; "" when it moved none.
+    LPCSTR SetAsideJournal() const { return m_journal.SetAsidePath(); }
 
     enum {
         MAX_LINE_CHARS = 255,  // a value line, CR LF included
@@ -111,21 +119,31 @@ public:
     DWORD m_dwSavedLength;
     DWORD m_dwCapacity;
     BOOL m_bInTrans;
+    // Opened for reading only: the script may not be written (its mode, a
+    // read-only disk); a change is refused with ERROR_WRITE_PROTECT.
+    BOOL m_bReadOnly;
     ULONGLONG m_qwFingerprint;
-    char m_szJournalPath[MAX_PATH];
+    CScriptJournal m_journal;
+    // Where the first header line of each template of the table begins, and
+    // the line after it; kept through changes, so that a large script is
+    // searched once rather than once per lookup.
+    enum { INDEXED_TEMPLATES = 16 };
+    DWORD m_adwHeaderStart[INDEXED_TEMPLATES];
+    DWORD m_adwHeaderNext[INDEXED_TEMPLATES];
+    BOOL m_bHeadersIndexed;
 
 private:
     BOOL ReadText();
     void FreeText();
     void DropChanges();
-    DWORD RecoverInterruptedSave();
     void UpdateCachedSection(int nIndex);
-    BOOL FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext) const;
+    BOOL FindHeader(int nIndex, DWORD& dwStart, DWORD& dwNext);
+    void IndexHeaders();
+    void IndexHeadersIn(DWORD dwFrom, DWORD dwTo);
+    void MoveHeaders(DWORD dwFrom, DWORD dwTo, DWORD cbNew);
     DWORD NextSection(DWORD dwFrom) const;
     const char* LineEnd() const;
     int Splice(DWORD dwFrom, DWORD dwTo, const char* pPrefix, const char* pNew, DWORD cbNew, const char* pSuffix,
                BOOL bWithinSection);
     void WriteChanges();
-    void WriteJournal(DWORD dwFrom);
-    void UndoChanges(DWORD dwFrom);
 };

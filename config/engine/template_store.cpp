@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "journal.h"
 #include "regscript.h"
 #include "settings_text.h"
 
@@ -102,6 +103,20 @@ LPCSTR DescribeScriptError(DWORD dwError) {
     case ERROR_BAD_FILE_TYPE: return "it is a device or a pipe, not a file";
     case ERROR_NO_UNICODE_TRANSLATION: return "it is UTF-16 text, and only 8-bit text is edited";
     case ERROR_INVALID_DATA: return "it holds a zero byte, so it is not a text file";
+    case ERROR_WRITE_PROTECT: return "the registry script is write-protected";
+    case ERROR_FILE_TOO_LARGE: return "it is 4 GB or larger, more than a registry script may be";
+    // What a save meets at the name of the script's journal, which it only
+    // ever makes as a new file.
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return "a file that is no journal of this script has the name of its journal";
+    case ERROR_STOPPED_ON_SYMLINK: return "it is a symbolic link, where the save would make the script's journal";
+    case ERROR_DIRECTORY: return "it is a folder, where the save would make the script's journal";
+    case CScriptJournal::ERROR_SCRIPT_REPLACED:
+        return "another program put a file of its own in the script's place while this save ran; that file is "
+               "kept as it is, without the changes of this save";
+    case CScriptJournal::ERROR_ROLLBACK_WRITE_PROTECTED:
+        return "a save of it was cut short, and its old bytes cannot be put back from its journal while the "
+               "script is write-protected";
     default: return nullptr;
     }
 }

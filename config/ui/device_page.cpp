@@ -53,15 +53,17 @@ void CDevicePage::OnBoardIDChange() {
     if (nChosen < 0 || nChosen >= TEMPLATE_COUNT) return;
     m_nChosenSwitchID = nChosen;
     TemplateEntry& entry = m_pOwner->CurrentTemplate();
-    if ((m_pOwner->m_wUsedSwitchIDs & TemplateBit(static_cast<DWORD>(nChosen))) &&
-        static_cast<DWORD>(nChosen) != entry.SwitchID) {
+    const bool bRefused = (m_pOwner->m_wUsedSwitchIDs & TemplateBit(static_cast<DWORD>(nChosen))) &&
+                          static_cast<DWORD>(nChosen) != entry.SwitchID;
+    if (bRefused) {
         MessageBox("SwitchID already used!");
         m_nChosenSwitchID = static_cast<int>(entry.SwitchID);
         SelectSwitchID(entry.SwitchID);
     }
     m_pOwner->m_wUsedSwitchIDs &= static_cast<WORD>(~TemplateBit(entry.SwitchID));
     m_pOwner->m_wUsedSwitchIDs |= TemplateBit(static_cast<DWORD>(m_nChosenSwitchID));
-    if (entry.SwitchID != static_cast<DWORD>(m_nChosenSwitchID)) m_pOwner->NoteTemplateEdited();
+    // A choice is an edit even of the number shown, as a range chosen again is.
+    if (!bRefused) m_pOwner->NoteTemplateEdited();
     entry.SwitchID = static_cast<DWORD>(m_nChosenSwitchID);
     m_pOwner->SetModified();
 }

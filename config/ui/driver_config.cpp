@@ -7,10 +7,36 @@
 
 #include "template_dlg.h"
 
+namespace {
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Its first seven characters a three-letter bus and a four-character model:
+// any fewer, or a separator among them, would name another folder and give
+// the templates another key.
+bool IsDeviceName(LPCSTR lpszDevice) {
+    if (lpszDevice == NULL || strnlen(lpszDevice, 7) < 7) return false;
+    for (int i = 0; i < 7; ++i) {
+        if (!IsLetter(lpszDevice[i]) && (i < 3 || !IsDigit(lpszDevice[i]))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 extern "C" int WINAPI DriverConfig(HWND hHostWnd, LPCSTR lpszRoot, LPCSTR lpszDevice, LPCSTR) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
-    CTemplateDlg* pDlg = new CTemplateDlg;
     g_hHostWnd = hHostWnd;
+    if (!IsDeviceName(lpszDevice)) {
+        CString strText;
+        strText.Format("The device name \"%.40s\" is not a three-letter bus and a four-character model, such as "
+                       "PCI6406.",
+                       lpszDevice != NULL ? lpszDevice : "");
+        ::MessageBox(::IsWindow(hHostWnd) ? hHostWnd : NULL, strText, AfxGetAppName(), MB_OK | MB_ICONERROR);
+        return 1;
+    }
+    CTemplateDlg* pDlg = new CTemplateDlg;
     if (!pDlg->SetScriptPath(lpszRoot, lpszDevice)) {
         // No dialog rather than one on a cut-off path, which could name
         // another file.

@@ -48,8 +48,7 @@ CTemplateDlg::CTemplateDlg()
       m_wUnloadedTemplates(0),
       m_dwScriptError(0),
       m_qwScriptFingerprint(0),
-      m_bScriptRead(FALSE),
-      m_bScriptChanged(FALSE) {
+      m_bScriptRead(FALSE) {
     std::memset(m_templates, 0, sizeof m_templates);
     std::memset(m_szScriptPath, 0, sizeof m_szScriptPath);
 }
@@ -110,7 +109,6 @@ BOOL CTemplateDlg::OnInitDialog() {
     m_tabs.InsertItem(TAB_AO, "AO");
 
     m_nCurTemplate = 0;
-    LoadTemplate(m_templates[0], 0);
 
     // A page that cannot be made leaves its tab empty. Its object is not
     // deleted here: one whose window came and went has deleted itself.
@@ -124,12 +122,6 @@ BOOL CTemplateDlg::OnInitDialog() {
     else
         m_pDevicePage = NULL;
 
-    for (int n = 0; n < TEMPLATE_COUNT; ++n) {
-        if (LoadTemplate(m_templates[n], n))
-            m_wUsedSwitchIDs |= TemplateBit(m_templates[n].SwitchID);
-        else if (!(m_wUnreadTemplates & TemplateBit(n)))
-            m_wUnloadedTemplates |= TemplateBit(n);
-    }
     if (m_wUnreadTemplates != 0) {
         // What could not be read is left out, so that no save can overwrite it.
         HTREEITEM hDevice = GetDeviceItem();
@@ -142,6 +134,7 @@ BOOL CTemplateDlg::OnInitDialog() {
         ReportScriptError("Cannot read the registry script",
                           "The templates that could not be read are left out; the script keeps them as they are.");
     }
+    ReportSetAsideJournal();
     RefreshVisiblePage();
     return TRUE;
 }
@@ -201,6 +194,7 @@ void CTemplateDlg::OnRemoveTemplate() { RemoveTemplate(); }
 // Save: the dialog stays open.
 void CTemplateDlg::OnOK() {
     if (!SaveAllTemplates()) ReportScriptError(kSaveFailed, "The script is unchanged.");
+    ReportSetAsideJournal();
 }
 
 void CTemplateDlg::OnCancel() {

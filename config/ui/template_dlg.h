@@ -37,8 +37,10 @@ public:
     // ---- Template store ----
     // The walks go over the device item's children, so they see every
     // template item however the user has scrolled the tree or folded it.
+    // The dialog's start: lists the script's templates in the tree and loads
+    // every entry, from one reading of the script.
     BOOL LoadTemplateList();
-    BOOL LoadTemplate(TemplateEntry& entry, int nIndex);
+    BOOL LoadTemplate(CRegScript& script, TemplateEntry& entry, int nIndex);
     // A save holds one document for all its writes: they land together.
     BOOL SaveTemplate(CRegScript& script, const TemplateEntry& entry, int nIndex);
     BOOL FindFreeTemplateIndex(int& nIndex);
@@ -87,7 +89,10 @@ public:
     // 0 for a script that was not there; m_bScriptRead once it was looked at.
     ULONGLONG m_qwScriptFingerprint;
     BOOL m_bScriptRead;
-    BOOL m_bScriptChanged;  // it changed between the reads of the dialog's start
+    // A journal that an open of the script set aside, not yet reported; and
+    // the text of the last such report.
+    CString m_strSetAsideJournal;
+    CString m_strNotice;
 
     // An application's own error code, as Win32 marks them.
     static const DWORD SCRIPT_CHANGED_ELSEWHERE = 0x20000001;
@@ -111,8 +116,6 @@ private:
     // FALSE, with m_dwScriptError set, when the script cannot be opened.
     BOOL OpenScript(CRegScript& script);
     BOOL OpenScriptToRead(CRegScript& script, WORD wUnread);
-    // Each read of the dialog's start; fingerprint 0 for a missing script.
-    void NoteScriptRead(ULONGLONG qwFingerprint);
     void NoteFileError(CException* pError);
     HTREEITEM GetDeviceItem() const;
     void SetSaved();
@@ -122,4 +125,6 @@ private:
     void PlacePage(CDialog* pPage);
     // A message box naming the script and m_dwScriptError.
     void ReportScriptError(LPCSTR lpszWhat, LPCSTR lpszOutcome);
+    // A message box naming the script and the journal set aside, if any.
+    void ReportSetAsideJournal();
 };

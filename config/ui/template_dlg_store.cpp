@@ -1,7 +1,7 @@
 // The template store as the main dialog runs it: the tree that lists the
 // templates, the masks and the script sessions, over the entries, numbers and
-// script reads and writes of config/engine/template_store. Each load, save
-// and listing opens the script on its own and closes it again.
+// script reads and writes of config/engine/template_store. The dialog's start
+// and each save open the script on their own and close it again.
 #include <cstring>
 
 #include "regscript.h"
@@ -10,11 +10,25 @@
 
 BOOL CTemplateDlg::OpenScript(CRegScript& script) {
     const DWORD dwError = script.Open(m_szScriptPath);
+    if (*script.SetAsideJournal()) m_strSetAsideJournal = script.SetAsideJournal();
     if (dwError != 0) {
         m_dwScriptError = dwError;
+        // What kept the script closed may be its journal.
+        LPCSTR lpszFile = script.m_fileError.m_strFileName;
         m_strErrorFile.Empty();
+        if (*lpszFile && std::strcmp(lpszFile, m_szScriptPath) != 0) m_strErrorFile = lpszFile;
     }
     return dwError == 0;
+}
+
+void CTemplateDlg::ReportSetAsideJournal() {
+    if (m_strSetAsideJournal.IsEmpty()) return;
+    m_strNotice.Format("A save of the registry script was cut short, and the script was changed after that, so the "
+                       "journal of that save was not put back. The script is kept as it is:\n%s\nThe journal, "
+                       "which holds the script's bytes from before that save, is kept as:\n%s",
+                       m_szScriptPath, (LPCSTR)m_strSetAsideJournal);
+    m_strSetAsideJournal.Empty();
+    MessageBox(m_strNotice, NULL, MB_OK | MB_ICONWARNING);
 }
 
 void CTemplateDlg::NoteFileError(CException* pError) {
@@ -27,29 +41,17 @@ void CTemplateDlg::NoteFileError(CException* pError) {
     pError->Delete();
 }
 
-// A read of the dialog's start: FALSE when the script has nothing to give,
+// The read of the dialog's start: FALSE when the script has nothing to give,
 // missing (which a save then expects) or unreadable (wUnread marked unread).
 BOOL CTemplateDlg::OpenScriptToRead(CRegScript& script, WORD wUnread) {
-    if (OpenScript(script)) {
-        NoteScriptRead(script.GetFingerprint());
-        return TRUE;
-    }
-    if (IsScriptMissing(m_dwScriptError))
-        NoteScriptRead(0);
-    else
-        m_wUnreadTemplates |= wUnread;
-    return FALSE;
-}
-
-// The store reads the script once to list it and once per template: all of
-// them must see one script, or the table is a mix that no save may write.
-void CTemplateDlg::NoteScriptRead(ULONGLONG qwFingerprint) {
-    if (!m_bScriptRead) {
-        m_qwScriptFingerprint = qwFingerprint;
+    const BOOL bOpened = OpenScript(script);
+    if (bOpened || IsScriptMissing(m_dwScriptError)) {
+        m_qwScriptFingerprint = bOpened ? script.GetFingerprint() : 0;
         m_bScriptRead = TRUE;
-    } else if (qwFingerprint != m_qwScriptFingerprint) {
-        m_bScriptChanged = TRUE;
+    } else {
+        m_wUnreadTemplates |= wUnread;
     }
+    return bOpened;
 }
 
 HTREEITEM CTemplateDlg::GetDeviceItem() const { return m_tree.GetChildItem(m_tree.GetRootItem()); }
@@ -85,21 +87,32 @@ void CTemplateDlg::ReportScriptError(LPCSTR lpszWhat, LPCSTR lpszOutcome) {
     MessageBox(strText, NULL, MB_OK | MB_ICONERROR);
 }
 
+// The dialog's start reads the script once: the list and every entry come
+// from one document, and the masks from what loaded.
 BOOL CTemplateDlg::LoadTemplateList() {
     HTREEITEM hDevice = GetDeviceItem();
-    for (int n = 0; n < TEMPLATE_COUNT; ++n) SetDefaultTemplate(m_templates[n], n);
-
-    WORD wMask = 0;
+    WORD wMask = 0, wLoaded = 0;
     try {
         CRegScript script;
         if (OpenScriptToRead(script, 0xFFFF)) {
             script.ListTemplateSections(wMask);
+            for (int n = 0; n < TEMPLATE_COUNT; ++n) {
+                if (LoadTemplate(script, m_templates[n], n)) wLoaded |= TemplateBit(n);
+            }
             script.Close();
         }
     } catch (CException* pError) {
         NoteFileError(pError);
         m_wUnreadTemplates = 0xFFFF;
-        wMask = 0;
+        wMask = wLoaded = 0;
+    }
+    for (int n = 0; n < TEMPLATE_COUNT; ++n) {
+        if (wLoaded & TemplateBit(n)) {
+            m_wUsedSwitchIDs |= TemplateBit(m_templates[n].SwitchID);
+        } else {
+            SetDefaultTemplate(m_templates[n], n);
+            if (!(m_wUnreadTemplates & TemplateBit(n))) m_wUnloadedTemplates |= TemplateBit(n);
+        }
     }
 
     char szName[16];
@@ -112,20 +125,8 @@ BOOL CTemplateDlg::LoadTemplateList() {
     return TRUE;
 }
 
-BOOL CTemplateDlg::LoadTemplate(TemplateEntry& entry, int nIndex) {
-    SetDefaultTemplate(entry, nIndex);
-    if (TemplateBit(static_cast<DWORD>(nIndex)) == 0) return FALSE;
-    try {
-        CRegScript script;
-        if (!OpenScriptToRead(script, TemplateBit(nIndex))) return FALSE;
-        const BOOL bLoaded = LoadTemplateEntry(script, nIndex, entry);
-        script.Close();
-        return bLoaded;
-    } catch (CException* pError) {
-        NoteFileError(pError);
-        m_wUnreadTemplates |= TemplateBit(nIndex);
-        return FALSE;
-    }
+BOOL CTemplateDlg::LoadTemplate(CRegScript& script, TemplateEntry& entry, int nIndex) {
+    return TemplateBit(static_cast<DWORD>(nIndex)) != 0 && LoadTemplateEntry(script, nIndex, entry);
 }
 
 BOOL CTemplateDlg::SaveTemplate(CRegScript& script, const TemplateEntry& entry, int nIndex) {
@@ -193,10 +194,16 @@ BOOL CTemplateDlg::DeleteTemplateFromScript(CRegScript& script, int nIndex) {
 // still the one the dialog read until every change has landed together.
 BOOL CTemplateDlg::SaveAllTemplates() {
     HTREEITEM hDevice = GetDeviceItem();
+    if (m_wUnreadTemplates == 0xFFFF) {
+        // Nothing of the script could be read, so the dialog may write nothing.
+        m_wPendingRemoval = 0;
+        SetSaved();
+        return TRUE;
+    }
     try {
         CRegScript script;
         if (!OpenScript(script)) return FALSE;
-        if (m_bScriptChanged || !m_bScriptRead || script.GetFingerprint() != m_qwScriptFingerprint) {
+        if (!m_bScriptRead || script.GetFingerprint() != m_qwScriptFingerprint) {
             m_dwScriptError = SCRIPT_CHANGED_ELSEWHERE;
             m_strErrorFile.Empty();
             return FALSE;

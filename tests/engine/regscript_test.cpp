@@ -266,6 +266,62 @@ TEST_F(RegScriptTest, CommentsAndOtherValuesAreNeverTakenForTheValue) {
     ExpectInStep();
 }
 
+// One rule of lines for reading, rewriting and cutting: a byte-order mark is
+// no part of the first line, a comment or a header never continues or is
+// continued, and a new line never lands under a value left open.
+TEST_F(RegScriptTest, TheByteOrderMarkAndContinuedLinesReadAsTheyAreRewrittenAndCut) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string t1 = Header(1) + "\r\n\"SwitchID\"=dword:1\r\n";
+    enum Op { WRITE_SWITCH_ID, NEW_VALUE, CUT, APPEND };
+    struct Case {
+        const char* name;
+        std::string script;
+        DWORD dwSwitchID;  // as read
+        Op op;
+        std::string after;
+    } cases[] = {
+        {"a mark before the first header", bom + Header(0) + "\r\n\"SwitchID\"=dword:2\r\n" + t1, 2, CUT, bom + t1},
+        {"a mark before a header without a line end", bom + Header(0), 0xFFFFFFFF, APPEND,
+         bom + Header(0) + "\r\n \r\n" + Header(2) + " \r\n"},
+        {"a comment ending in a backslash",
+         Header(0) + "\r\n; files in C:\\image\\\r\n\"SwitchID\"=dword:7\r\n" + t1, 7, WRITE_SWITCH_ID,
+         Header(0) + "\r\n; files in C:\\image\\\r\n\"SwitchID\"=dword:5\r\n" + t1},
+        {"a value ending in a backslash before a comment",
+         Header(0) + "\r\n\"SwitchID\"=dword:3\\\r\n; keep me\r\n" + t1, 3, WRITE_SWITCH_ID,
+         Header(0) + "\r\n\"SwitchID\"=dword:5\r\n; keep me\r\n" + t1},
+        {"the comment stays at a cut too", Header(0) + "\r\n\"SwitchID\"=dword:3\\\r\n; keep me\r\n" + t1, 3, CUT,
+         "; keep me\r\n" + t1},
+        {"a value left open before the next header",
+         Header(0) + "\r\n\"SwitchID\"=dword:0\r\n\"Bin\"=hex:01,\\\r\n" + t1, 0, NEW_VALUE,
+         Header(0) + "\r\n\"SwitchID\"=dword:0\r\n\"AOSettings 0\"=\"x\"\r\n\"Bin\"=hex:01,\\\r\n" + t1},
+        {"an open value of two lines", Header(0) + "\r\n\"Bin\"=hex:01,\\\r\n  02,\\\r\n" + t1, 0xFFFFFFFF, NEW_VALUE,
+         Header(0) + "\r\n\"AOSettings 0\"=\"x\"\r\n\"Bin\"=hex:01,\\\r\n  02,\\\r\n" + t1},
+        {"a value continued and closed", Header(0) + "\r\n\"Bin\"=hex:01,\\\r\n  02\r\n" + t1, 0xFFFFFFFF, NEW_VALUE,
+         Header(0) + "\r\n\"Bin\"=hex:01,\\\r\n  02\r\n\"AOSettings 0\"=\"x\"\r\n" + t1},
+        {"a continuation line is no value", Header(0) + "\r\n\"A\"=\"x\"\\\r\n\"SwitchID\"=dword:4\r\n" + t1,
+         0xFFFFFFFF, WRITE_SWITCH_ID, Header(0) + "\r\n\"A\"=\"x\"\\\r\n\"SwitchID\"=dword:4\r\n\"SwitchID\"=dword:5\r\n" + t1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenOn(c.script);
+        WORD wMask = 0;
+        m_doc.ListTemplateSections(wMask);
+        EXPECT_EQ(wMask, c.script.find(t1) != std::string::npos ? 0x3 : 0x1);
+        DWORD dwValue = 0xFFFFFFFF, dwType = 0, dwSize = 0;
+        m_doc.ReadValue(0, "SwitchID", &dwType, &dwValue, sizeof dwValue, &dwSize);
+        EXPECT_EQ(dwValue, c.dwSwitchID);
+        switch (c.op) {
+        case WRITE_SWITCH_ID: EXPECT_EQ(WriteDword(0, "SwitchID", 5), 0); break;
+        case NEW_VALUE: EXPECT_EQ(m_doc.WriteValue(0, "AOSettings 0", REG_SZ, "x", 1), 0); break;
+        case CUT: EXPECT_EQ(m_doc.DeleteTemplateSection(0), 0); break;
+        case APPEND: EXPECT_EQ(m_doc.AppendTemplateSection(2), 0); break;
+        }
+        EXPECT_EQ(OnDisk(), c.after);
+        ExpectInStep();
+        m_doc.Close();
+    }
+}
+
 TEST_F(RegScriptTest, ReadValueClassifiesLinesAndNeverWritesPastTheBuffer) {
     const std::string section = Header(2) + "\r\n"
                                             "\"SwitchID\"=dword:a\r\n"

@@ -1,9 +1,15 @@
 // aoc-sim as a person runs it: its arguments, its output and its exit codes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "board_list.h"
 #include "echo.h"
@@ -18,8 +24,9 @@ struct Outcome {
     std::string out;
 };
 
-Outcome Sim(const std::string& args) {
-    std::string command = std::string(AOC_SIM_TOOL) + " " + args + " 2>&1";
+// `prelude` runs in the same shell first, or stands before the tool.
+Outcome Sim(const std::string& args, const std::string& prelude = "") {
+    std::string command = prelude + std::string(AOC_SIM_TOOL) + " " + args + " 2>&1";
     Outcome run{-1, {}};
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
@@ -248,9 +255,101 @@ TEST_F(ToolRunTest, AFailedSaveSaysWhy) {
 TEST_F(ToolRunTest, HelpDescribesEveryOption) {
     Outcome run = Sim("--help");
     EXPECT_EQ(run.status, 0);
-    for (const char* word : {"--registry FILE", "--import SCRIPT", "--board LIST", "switch", "subsys"}) {
+    for (const char* word : {"--registry FILE", "--import SCRIPT", "--board LIST", "switch", "subsys",
+                             "Exit status: 0 when every board started", "; 1 when a board did not start",
+                             "; 2 for a malformed option"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
+}
+
+// The start-up lines say where the settings came from as the driver read
+// them: a channel's text only from a text value, each channel in turn.
+TEST_F(ToolRunTest, ADeviceKeysSettingsAreSaidAsTheDriverTakesThem) {
+    const std::string entry = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\VQX6406S\\Device000]\n"
+                              "\"BoardID\"=dword:6b\n\"SlotNumber\"=dword:3\n\"BusNumber\"=dword:0\n\"SwitchID\"=dword:0\n";
+    const std::string text = "\" 0 10.00 0.00 0.00 0.00\"\n";
+    auto channels = [&](const std::string& ch0, const std::string& ch1, const std::string& ch2) {
+        return "\"AOSettings 0\"=" + ch0 + "\"AOSettings 1\"=" + ch1 + "\"AOSettings 2\"=" + ch2 +
+               "\"AOSettings 3\"=" + text;
+    };
+    struct Case {
+        const char* name;
+        std::string values;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"all four texts", channels(text, text, text), {"    settings from its device key Device000\n", "AO3  0..10 V"}},
+        {"channel 0 as hex", channels("hex:09,00\n", text, text),
+         {"    settings not loaded: its device key Device000: it holds \"AOSettings 0\" as REG_BINARY, and the driver "
+          "takes a channel's settings only from a text (REG_SZ)\n",
+          "AO0  0..0 V", "AO3  0..0 V"}},
+        {"channel 0 as a dword", channels("dword:9\n", text, text),
+         {"    settings not loaded: its device key Device000: it holds \"AOSettings 0\" as REG_DWORD"}},
+        {"channel 2 as hex", channels(text, text, "hex:30,00\n"),
+         {"    settings from its device key Device000 for channels 0 to 1; channel 2 on not loaded: it holds "
+          "\"AOSettings 2\" as REG_BINARY",
+          "AO1  0..10 V", "AO2  0..0 V"}},
+        {"channel 1 missing", "\"AOSettings 0\"=" + text,
+         {"    settings from its device key Device000 for channel 0; channel 1 on not loaded: it has no "
+          "\"AOSettings 1\"\n"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string script = Path("device.reg");
+        std::ofstream(script) << entry << c.values;
+        Outcome run = Sim("--import " + Quote(script) + " --board slot=3");
+        EXPECT_EQ(run.status, 0) << run.out;
+        for (const std::string& line : c.lines) EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin\n" << run.out;
+    }
+}
+
+// The image build reads a script with a UTF-8 byte-order mark as the
+// configuration library does: the mark is no part of the first line.
+TEST_F(ToolRunTest, AByteOrderMarkIsNoPartOfTheFirstHeader) {
+    const std::string script = Path("bom.reg");
+    std::ofstream(script) << "\xEF\xBB\xBF[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\PCI\\Template\\VQX6406S\\Template0] \r\n"
+                             "\"SwitchID\"=dword:0\r\n\"AOSettings 0\"=\"     0     5     0     0     0\"\r\n";
+    Outcome run = Sim("--import " + Quote(script) + " --board slot=3");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("settings from template Template0"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("AO0  0..5 V"), std::string::npos) << run.out;
+}
+
+// A save killed between writing its new file and putting it in place leaves
+// that file only until the next save; a superuser's save keeps the owner.
+TEST_F(ToolRunTest, NoTemporaryFileOutlivesTheNextRunAndTheOwnerStays) {
+    if (std::system("strace -f -qq -o /dev/null true >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "strace cannot trace a process here, so no save is stopped at a chosen moment";
+    const std::string registry = Path("target.reg");
+    std::ofstream(registry) << "REGEDIT4\r\n";
+    ASSERT_EQ(chmod(registry.c_str(), 0640), 0);
+    const bool bRoot = geteuid() == 0;
+    if (bRoot) {
+        ASSERT_EQ(chown(registry.c_str(), 65534, 65534), 0);
+    }
+    auto files = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    Outcome killed = Sim("--registry " + Quote(registry) + " --board slot=3",
+                         // LeakSanitizer, in a sanitized build, cannot run under a tracer.
+                         "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" strace -f -qq -o /dev/null "
+                         "-e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:signal=KILL ");
+    EXPECT_NE(killed.status, 0);
+    ASSERT_EQ(files().size(), 2u) << "the killed save's new file";
+    Outcome run = Sim("--registry " + Quote(registry) + " --board slot=3");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(files(), std::vector<std::string>{"target.reg"});
+    struct stat st;
+    ASSERT_EQ(stat(registry.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (!bRoot) {
+        std::printf("not root: another user's registry file is not tried\n");
+        return;
+    }
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
 }
 #endif
 

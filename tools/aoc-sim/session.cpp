@@ -58,6 +58,8 @@ bool Session::StartBoards() {
             s.origin = watch.Origin();
             s.source = watch.Source();
             s.publishedKey = watch.PublishedKey();
+            s.channelsLoaded = watch.ChannelsLoaded();
+            s.whyNotLoaded = watch.WhyNotLoaded();
         }
         all = all && ok;
         if (!ok) continue;
@@ -94,9 +96,16 @@ void Session::PrintBoard(std::ostream& out, size_t index) const {
     const std::string source = sim::Narrow(s.source);
     out << "    settings ";
     switch (s.origin) {
-        case sim::SettingsOrigin::DeviceKey: out << "from its device key " << source; break;
+        case sim::SettingsOrigin::DeviceKey:
+            out << "from its device key " << source;
+            if (s.channelsLoaded < AO_CHANNEL_COUNT) {
+                out << " for channel"
+                    << (s.channelsLoaded > 1 ? "s 0 to " + std::to_string(s.channelsLoaded - 1) : std::string(" 0"))
+                    << "; channel " << s.channelsLoaded << " on not loaded: " << s.whyNotLoaded;
+            }
+            break;
         case sim::SettingsOrigin::DeviceKeyUnread:
-            out << "not loaded: its device key " << source << " has no readable AOSettings 0";
+            out << "not loaded: its device key " << source << ": " << s.whyNotLoaded;
             break;
         case sim::SettingsOrigin::DeviceKeyMissing:
             out << "not loaded: a device entry matched the board, but its device key " << source << " does not open";

@@ -35,6 +35,8 @@ private:
         sim::SettingsOrigin origin = sim::SettingsOrigin::Unchanged;
         sim::WString source;
         sim::WString publishedKey;
+        int channelsLoaded = 0;    // from a device key, channel 0 on
+        std::string whyNotLoaded;  // the next channel's reason, when fewer than all
         std::string callName;
         LONG deviceNumber = -1;
         DWORD switchId = 0;

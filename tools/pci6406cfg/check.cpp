@@ -15,18 +15,36 @@ namespace {
 
 const char kRootPath[] = "HKEY_LOCAL_MACHINE\\";
 
+char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
 std::string Upper(std::string text) {
-    for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    for (char& c : text) c = UpperChar(c);
     return text;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Trimmed(const std::string& text) {
+std::string_view Trimmed(std::string_view text) {
     size_t first = 0, last = text.size();
     while (first < last && IsBlank(text[first])) ++first;
     while (last > first && IsBlank(text[last - 1])) --last;
     return text.substr(first, last - first);
+}
+
+// The line at p, without its end (CR LF, LF or CR, as the dialog reads
+// them); p moves past the end.
+std::string_view NextLine(std::string_view text, size_t& p) {
+    const size_t end = text.find_first_of("\r\n", p);
+    const std::string_view line = text.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p);
+    p = end == std::string_view::npos ? text.size() : end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    return line;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperChar(a[i]) != UpperChar(b[i])) return false;
+    return true;
 }
 
 int HexDigit(char c) {
@@ -73,7 +91,7 @@ struct Section {
 // one standing; "[-key]" deleting a key with all below it.
 class TemplateRoot {
 public:
-    explicit TemplateRoot(const std::string& text);
+    explicit TemplateRoot(std::string_view text);
 
     int LineAt(size_t nOffset) const {
         return static_cast<int>(std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), nOffset) -
@@ -98,11 +116,11 @@ private:
             if (Upper(pKey->name) == Upper(name)) return pKey;
         return nullptr;
     }
-    void Header(const std::string& line, int nLine);
+    void Header(std::string_view line, int nLine);
     void SetValue(const std::string& line, int nLine);
     void Delete(const std::string& upperName, int nLine);
 
-    std::vector<size_t> m_lineStarts;
+    std::vector<size_t> m_lineStarts;  // the lines' starts, for their numbers
     std::vector<Section> m_sections;
     std::vector<std::unique_ptr<Key>> m_keys;
     std::vector<Key*> m_order;  // the keys standing, in the order created
@@ -110,51 +128,64 @@ private:
     Key* m_pCurrent = nullptr;  // the template key whose values follow
 };
 
-TemplateRoot::TemplateRoot(const std::string& text) {
-    // Lines end in CR LF, LF or CR, as the dialog reads them.
-    std::vector<std::string> lines;
-    for (size_t p = 0; p < text.size() || lines.empty();) {
-        const size_t end = std::min(text.find('\n', p), text.find('\r', p));
+TemplateRoot::TemplateRoot(std::string_view text) {
+    // A UTF-8 byte-order mark is no part of the first line.
+    size_t p = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (int nLine = 1;; ++nLine) {
         m_lineStarts.push_back(p);
-        lines.push_back(text.substr(p, end == std::string::npos ? std::string::npos : end - p));
-        if (end == std::string::npos) break;
-        p = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string line = Trimmed(lines[i]);
-        const int nLine = static_cast<int>(i + 1);
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
+        const std::string_view line = Trimmed(NextLine(text, p));
+        if (!line.empty() && line[0] == '[') {
             Header(line, nLine);
-        } else if (line[0] == '"' || line[0] == '@') {
-            // A value goes on over lines that end with a backslash.
-            while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
-                line.pop_back();
-                line += Trimmed(lines[++i]);
+        } else if (!line.empty() && (line[0] == '"' || line[0] == '@')) {
+            // A value goes on over lines that end with a backslash, but for a
+            // comment or a section's line, which stand alone. Only a template
+            // key's values are kept.
+            std::string value;
+            std::string_view piece = line;
+            const int nFirst = nLine;
+            while (!piece.empty() && piece.back() == '\\' && p < text.size()) {
+                size_t q = p;
+                const std::string_view next = Trimmed(NextLine(text, q));
+                if (!next.empty() && (next[0] == ';' || next[0] == '[')) break;
+                if (m_pCurrent) value.append(piece.substr(0, piece.size() - 1));
+                piece = next;
+                m_lineStarts.push_back(p);
+                p = q;
+                ++nLine;
             }
-            if (m_pCurrent) SetValue(line, nLine);
+            if (m_pCurrent) SetValue(value.append(piece), nFirst);
         }
+        if (p >= text.size()) break;
     }
 }
 
-void TemplateRoot::Header(const std::string& line, int nLine) {
+void TemplateRoot::Header(std::string_view view, int nLine) {
     m_pCurrent = nullptr;
     // The key ends at the "]" that only blanks or a comment follow.
-    size_t close = std::string::npos;
-    for (size_t at = 0; (at = line.find(']', at)) != std::string::npos; ++at) {
-        const std::string rest = Trimmed(line.substr(at + 1));
+    size_t close = std::string_view::npos;
+    for (size_t at = 0; (at = view.find(']', at)) != std::string_view::npos; ++at) {
+        const std::string_view rest = Trimmed(view.substr(at + 1));
         if (rest.empty() || rest[0] == ';') {
             close = at;
             break;
         }
     }
-    if (close == std::string::npos) return;
+    if (close == std::string_view::npos) return;
+    std::string_view pathView = view.substr(1, close - 1);
+    if (!pathView.empty() && pathView[0] == '-') pathView.remove_prefix(1);
+    // Most keys are other drivers': neither at the template root nor above it.
+    const std::string_view shortRoot = "HKLM\\";
+    const bool bShort = EqualNoCase(pathView.substr(0, shortRoot.size()), shortRoot);
+    const std::string root = (bShort ? std::string(shortRoot) : std::string(kRootPath)) + TEMPLATE_ROOT_KEY_A;
+    const size_t nShared = std::min(pathView.size(), root.size());
+    if (!EqualNoCase(pathView.substr(0, nShared), std::string_view(root).substr(0, nShared))) return;
+
+    const std::string line(view);
     std::string path = line.substr(1, close - 1);
     const bool bDelete = !path.empty() && path[0] == '-';
     if (bDelete) path.erase(0, 1);
     const std::string upperPath = Upper(path);
-    std::string upperRoot = Upper(std::string(kRootPath) + TEMPLATE_ROOT_KEY_A);
-    if (upperPath.compare(0, 5, "HKLM\\") == 0) upperRoot.replace(0, sizeof kRootPath - 1, "HKLM\\");
+    const std::string upperRoot = Upper(root);
     if (bDelete && (upperRoot == upperPath || upperRoot.compare(0, upperPath.size() + 1, upperPath + "\\") == 0)) {
         m_sections.push_back(Section{nLine, line, true, false, ""});
         while (!m_order.empty()) Delete(Upper(m_order.front()->name), nLine);
@@ -381,7 +412,7 @@ std::string RangeNumbers(const AoChannelSetting& s) {
     return szText;
 }
 
-std::vector<std::string> CheckScript(const std::string& text, const std::vector<ShownTemplate>& shown) {
+std::vector<std::string> CheckScript(std::string_view text, const std::vector<ShownTemplate>& shown) {
     const TemplateRoot root(text);
     std::vector<std::pair<int, std::string>> findings;
     auto find = [&](int nLine, const std::string& finding) { findings.emplace_back(nLine, finding); };

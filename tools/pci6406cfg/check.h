@@ -3,6 +3,7 @@
 // the image build has merged the script into the target's registry, beside
 // what the dialog shows of it.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "template_dlg.h"
@@ -24,4 +25,4 @@ struct ShownTemplate {
 
 // One line per finding, in the script's order; none when every template
 // reaches the boards as the dialog shows it.
-std::vector<std::string> CheckScript(const std::string& text, const std::vector<ShownTemplate>& shown);
+std::vector<std::string> CheckScript(std::string_view text, const std::vector<ShownTemplate>& shown);

@@ -3,12 +3,16 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include "command.h"
+#include "journal.h"
 #include "pci6406cfg.h"
 #include "resource.h"
 
@@ -79,7 +83,14 @@ CFolderLock::~CFolderLock() {
 
 void CFolderLock::Take(const std::string& folder) {
     m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_fd < 0) return;
+    if (m_fd < 0) {
+        // A folder that is not there holds no script to guard, as the command
+        // then says; one that cannot be opened cannot be locked.
+        if (errno != ENOENT && errno != ENOTDIR)
+            Say("cannot lock the board folder " + folder + " (" + std::strerror(errno) +
+                "), so another pci6406cfg on it will not wait for this one, nor this one for it");
+        return;
+    }
     if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) return;
     Say("waiting for another pci6406cfg working on " + folder);
     while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
@@ -102,24 +113,95 @@ BOOL CDialogUser::Open(const std::string& root, const std::string& device) {
     // The file layer takes backslashes for slashes: this is the file it opens.
     m_native = m_pDlg->m_szScriptPath;
     for (char& c : m_native) c = c == '\\' ? '/' : c;
+    SayNotices(0);
     if (!Boxes().empty()) {
         // A script the dialog could not read; it would go on without its templates.
         Say(ScriptMessage(Boxes().front(), false));
-        if (m_pDlg->m_dwScriptError == ERROR_BAD_PATHNAME)
-            std::fprintf(stderr,
-                         "The device name is the bus in capitals (PCI, PCM or USB) and the four-character "
-                         "model, such as --device PCI6406.\n");
-        else if (m_pDlg->m_dwScriptError == ERROR_NO_UNICODE_TRANSLATION)
-            std::fprintf(stderr, "Save the script as 8-bit text, as the configuration library writes it.\n");
+        SayNextStep();
         return FALSE;
     }
     // The dialog lists nothing for a script that is not there, and could not save one.
     struct stat st;
-    if (stat(m_native.c_str(), &st) != 0 && errno == ENOENT) {
-        SayMissingScript();
+    if (stat(m_native.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        if (errno == ENOENT)
+            SayMissingScript();
+        else
+            SayFileOnTheWay(root);
         return FALSE;
     }
     return TRUE;
+}
+
+// A file where the script's path needs a folder: the first one on the way.
+void CDialogUser::SayFileOnTheWay(const std::string& root) const {
+    for (size_t slash = m_native.find('/', 1); slash != std::string::npos; slash = m_native.find('/', slash + 1)) {
+        const std::string folder = m_native.substr(0, slash);
+        struct stat st;
+        if (stat(folder.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+        const bool bRoot = folder + "/" == root;
+        Say("there is no registry script " + m_native + ": " + folder + " is a file, not a folder" +
+            (bRoot ? "; --root takes the image's root folder" : ""));
+        return;
+    }
+    Say("there is no registry script " + m_native + ": a folder on its way is a file");
+}
+
+// What the person can do about the dialog's last script error, where there is more to say.
+void CDialogUser::SayNextStep() const {
+    const DWORD dwError = m_pDlg->m_dwScriptError;
+    const std::string file = m_pDlg->m_strErrorFile.IsEmpty() ? m_native : Native((LPCSTR)m_pDlg->m_strErrorFile);
+    const std::string journal = m_native + ".jnl";
+    struct stat st;
+    std::string step;
+    if (dwError == ERROR_BAD_PATHNAME) {
+        step = "The device name is the bus in capitals (PCI, PCM or USB) and the four-character model, such as "
+               "--device PCI6406.";
+    } else if (dwError == ERROR_NO_UNICODE_TRANSLATION) {
+        step = "Save the script as 8-bit text, as the configuration library writes it.";
+    } else if (file == journal && dwError == ERROR_ACCESS_DENIED && lstat(journal.c_str(), &st) == 0) {
+        step = journal + " is where a save keeps the script's old bytes until it lands; one that is left must be "
+                         "read before the script can be trusted. ";
+        if (st.st_uid != geteuid()) {
+            const struct passwd* pOwner = getpwuid(st.st_uid);
+            const std::string owner = pOwner ? pOwner->pw_name : "user " + std::to_string(st.st_uid);
+            step += "It belongs to " + owner + ": run the command as " + owner +
+                    (st.st_uid == 0 ? " (with sudo)" : "") + " once, so that it can settle it.";
+        } else {
+            step += "Give yourself read access to it (chmod u+r " + ShellWord(journal) + ") and run the command again.";
+        }
+    } else if (file == journal && dwError == ERROR_ACCESS_DENIED) {
+        step = "A save makes its journal beside the script, so the folder " + Folder(m_native) + " must be writable.";
+    } else if (file == journal && (dwError == ERROR_STOPPED_ON_SYMLINK || dwError == ERROR_DIRECTORY ||
+                                   dwError == ERROR_FILE_EXISTS || dwError == ERROR_BAD_FILE_TYPE)) {
+        step = "It is not this script's journal and is left as it is: move it away, then run the command again.";
+    } else if (dwError == CScriptJournal::ERROR_ROLLBACK_WRITE_PROTECTED) {
+        step = "Make the script writable (chmod u+w " + ShellWord(m_native) +
+               ") and run the command again: it gets back the bytes it had before that save.";
+    } else if (dwError == ERROR_WRITE_PROTECT) {
+        struct statvfs fs;
+        step = statvfs(m_native.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY)
+                   ? "Its file system is mounted read-only; list and check read it as it is."
+                   : "Make it writable (chmod u+w " + ShellWord(m_native) + ") to change it; list and check read it "
+                                                                            "as it is.";
+    }
+    if (!step.empty()) std::fprintf(stderr, "%s\n", step.c_str());
+}
+
+// The boxes from nFrom on that only tell something are said at once, and
+// leave the list: a refusal is what stays.
+void CDialogUser::SayNotices(size_t nFrom) {
+    std::vector<std::string>& boxes = m_answers.m_boxes;
+    for (size_t i = nFrom; i < boxes.size();) {
+        if (m_pDlg == NULL || m_pDlg->m_strNotice.IsEmpty() || boxes[i] != (LPCSTR)m_pDlg->m_strNotice) {
+            ++i;
+            continue;
+        }
+        const std::vector<std::string> lines = Lines(boxes[i]);
+        Say("a save of " + m_native + " was cut short, and the script was changed after that, so the journal of "
+            "that save was not put back: the script is kept as it is, and the journal, which holds the script's "
+            "bytes from before that save, is kept as " + Native(lines.back()) + ".");
+        boxes.erase(boxes.begin() + static_cast<ptrdiff_t>(i));
+    }
 }
 
 void CDialogUser::SayMissingScript() const {
@@ -189,13 +271,24 @@ BOOL CDialogUser::Act(Fn fn) {
         Say("the dialog offered nothing to act on");
         return FALSE;
     }
+    SayNotices(nShown);
     return Boxes().size() == nShown;
 }
 
 BOOL CDialogUser::SelectTemplate(int n) {
     char szText[16];
     std::snprintf(szText, sizeof szText, "Template%d", n);
-    return Act([&] { return CUser::ClickTreeText(Control(IDC_TEMPLATE_TREE), szText); });
+    return SelectItem(szText);
+}
+
+BOOL CDialogUser::SelectItem(const char* pszText) {
+    return Act([&] { return CUser::ClickTreeText(Control(IDC_TEMPLATE_TREE), pszText); });
+}
+
+BOOL CDialogUser::SelectDeviceItem() {
+    const CTreeCtrl& tree = m_pDlg->m_tree;
+    const CString text = tree.GetItemText(tree.GetChildItem(tree.GetRootItem()));
+    return SelectItem(text);
 }
 
 BOOL CDialogUser::ClickTab(int nIndex) {

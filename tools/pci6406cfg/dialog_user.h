@@ -56,6 +56,8 @@ public:
     // Each action FALSE when the dialog refused it, its message then the last
     // of Boxes(), or when it offered nothing to act on (said at once).
     BOOL SelectTemplate(int n);
+    // The board's item, above the template items.
+    BOOL SelectDeviceItem();
     BOOL ClickTab(int nIndex);
     BOOL Click(int nID);
     BOOL ChooseItem(int nComboID, int nIndex);
@@ -72,12 +74,18 @@ public:
     // this system writes it and the reason in words, then the box's outcome
     // line when bOutcome.
     std::string ScriptMessage(const std::string& box, bool bOutcome) const;
+    // What the person can do about the dialog's last script error, on a line
+    // of its own, where there is more to say than its message.
+    void SayNextStep() const;
 
 private:
     template <class Fn>
     BOOL Act(Fn fn);
+    BOOL SelectItem(const char* pszText);
     std::string Native(std::string text) const;
     void SayMissingScript() const;
+    void SayFileOnTheWay(const std::string& root) const;
+    void SayNotices(size_t nFrom);
 
     CToolAnswers m_answers;
     CFolderLock m_lock;

@@ -3,6 +3,7 @@
 // headless class library and worked as a person would: the bytes it writes
 // are the bytes the dialog writes.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -189,11 +190,28 @@ int main(int argc, char** argv) {
         }
     }
     if (bJson && !bList) return Malformed("--json goes with list");
-    if (root.back() != '/' && root.back() != '\\') root += '/';
+    // The library separates folders with backslashes as Windows does; here a
+    // backslash is a character of a name, so such a name would lead elsewhere.
+    for (const std::string* pName : {&root, &device}) {
+        if (pName->find('\\') != std::string::npos)
+            return Malformed(std::string(pName == &root ? "--root" : "--device") + " " + *pName +
+                             ": on this system a backslash is part of a file name, not a separator of folders, and "
+                             "the configuration library takes it for one; name the folders with /");
+    }
+    if (root.back() != '/') root += '/';
+    // A reader that has gone (list | head) is a failure to say, not a signal
+    // that ends the process after its save has landed.
+    signal(SIGPIPE, SIG_IGN);
 
     AfxGetStaticModuleState()->m_lpszCurrentAppName = "PCI6406Cfg";
     CDialogUser user;
-    int nResult = user.Open(root, device) ? RunSession(user, commands) : EXIT_REFUSED;
+    bool bSaved = false;
+    int nResult = user.Open(root, device) ? RunSession(user, commands, bSaved) : EXIT_REFUSED;
     user.Close();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        Say(std::string("cannot write the output: ") + std::strerror(errno) + "; " +
+            (bSaved ? "the changes were saved to " + user.ScriptPath() : "nothing was saved"));
+        return EXIT_REFUSED;
+    }
     return nResult;
 }

@@ -11,25 +11,31 @@ namespace {
 enum { TAB_DEVICE = 0, TAB_AO = 1 };
 
 // What a save would write: the templates in the tree's order, their
-// entries, and the removals still to cut out.
+// entries, the removals still to cut out, and the templates the script holds
+// without a SwitchID that no edit has yet made the dialog's.
 struct DialogState {
     std::vector<int> listed;
     WORD wPendingRemoval;
+    WORD wUnloaded;
     std::vector<TemplateEntry> entries;
 };
 
 DialogState StateOf(const CDialogUser& user) {
-    DialogState state{user.Templates(), user.Dialog().m_wPendingRemoval, {}};
+    DialogState state{user.Templates(), user.Dialog().m_wPendingRemoval, user.Dialog().m_wUnloadedTemplates, {}};
     for (int n : state.listed) state.entries.push_back(user.Entry(n));
     return state;
 }
 
 // A removal counts only for a template the script holds: one added and
-// removed again in the session leaves nothing to cut.
+// removed again in the session leaves nothing to cut. An edit of a template
+// held without a SwitchID counts even when it chose what the dialog showed:
+// a save writes that template whole.
 bool Unchanged(const DialogState& start, const DialogState& now) {
     WORD wInScript = 0;
     for (int n : start.listed) wInScript = static_cast<WORD>(wInScript | (1u << n));
-    if (start.listed != now.listed || (now.wPendingRemoval & wInScript) != 0) return false;
+    if (start.listed != now.listed || (now.wPendingRemoval & wInScript) != 0 ||
+        ((start.wUnloaded ^ now.wUnloaded) & wInScript) != 0)
+        return false;
     for (size_t i = 0; i < start.entries.size(); ++i) {
         const TemplateEntry &x = start.entries[i], &y = now.entries[i];
         if (x.SwitchID != y.SwitchID) return false;
@@ -258,38 +264,36 @@ int CSession::Range(const Command& command) {
     return EXIT_DONE;
 }
 
+// Reads the script once more: the dialog keeps no text of it after its start.
 int CSession::Check() {
     CTemplateDlg& dlg = m_user.Dialog();
-    std::string text;
-    std::vector<ShownTemplate> shown;
+    std::vector<std::string> findings;
+    size_t nShown = 0;
     try {
         CRegScript script;
         if (script.Open(dlg.m_szScriptPath) != 0) {
             Say("cannot read " + m_user.ScriptPath() + " again");
             return EXIT_REFUSED;
         }
-        text.assign(script.m_pText, script.m_dwLength);
+        // The dialog lists a template whose SwitchID it cannot read, with its defaults.
+        std::vector<ShownTemplate> shown;
         for (int n : m_user.Templates()) {
             DWORD dwStart, dwEnd;
             script.FindTemplateSection(n, dwStart, dwEnd);
-            shown.push_back(ShownTemplate{n, m_user.Entry(n), false, dwStart});
+            shown.push_back(ShownTemplate{n, m_user.Entry(n), !(dlg.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
         }
+        nShown = shown.size();
+        findings = CheckScript(std::string_view(script.m_pText, script.m_dwLength), shown);
         script.Close();
     } catch (CException* pError) {
         pError->Delete();
         Say("cannot read " + m_user.ScriptPath() + " again");
         return EXIT_REFUSED;
     }
-    // The dialog lists a template whose SwitchID it cannot read, with its defaults.
-    for (ShownTemplate& t : shown) {
-        TemplateEntry loaded;
-        t.bLoaded = dlg.LoadTemplate(loaded, t.nNumber) != FALSE;
-    }
-    const std::vector<std::string> findings = CheckScript(text, shown);
     for (const std::string& finding : findings) std::printf("%s\n", finding.c_str());
     if (findings.empty()) {
-        std::printf("%zu template%s, each read by the driver as the dialog shows it.\n", shown.size(),
-                    shown.size() == 1 ? "" : "s");
+        std::printf("%zu template%s, each read by the driver as the dialog shows it.\n", nShown,
+                    nShown == 1 ? "" : "s");
         return EXIT_DONE;
     }
     std::printf("%zu finding%s: the driver does not read this script as the dialog shows it.\n", findings.size(),
@@ -299,7 +303,8 @@ int CSession::Check() {
 
 }  // namespace
 
-int RunSession(CDialogUser& user, const std::vector<Command>& commands) {
+int RunSession(CDialogUser& user, const std::vector<Command>& commands, bool& bSaved) {
+    bSaved = false;
     CSession session(user, commands.size());
     const DialogState before = StateOf(user);
     bool bSave = false;
@@ -313,19 +318,19 @@ int RunSession(CDialogUser& user, const std::vector<Command>& commands) {
     const DialogState after = StateOf(user);
     if (!bSave && Unchanged(before, after)) return EXIT_DONE;                  // the script holds it already
     if (after.listed.empty() && after.wPendingRemoval == 0) return EXIT_DONE;  // nothing to write
+    // What the commands printed reaches its reader before anything is saved.
+    if (std::fflush(stdout) != 0) return EXIT_REFUSED;
     if (!IsWindowEnabled(user.Control(IDOK))) {
-        // Save waits for an edit: the person chooses a template's own BoardID again.
-        for (int n : after.listed) {
-            const DWORD dwSwitchID = user.Entry(n).SwitchID;
-            if (dwSwitchID >= static_cast<DWORD>(TEMPLATE_COUNT)) continue;
-            if (!user.SelectTemplate(n) || !user.ClickTab(TAB_DEVICE) ||
-                !user.ChooseItem(IDC_BOARD_ID, static_cast<int>(dwSwitchID)))
-                return EXIT_REFUSED;
-            break;
-        }
+        // Save waits for an edit. Remove pressed on the device item, which is
+        // no template, enables it and changes nothing.
+        if (!user.SelectDeviceItem() || !user.Click(IDC_REMOVE_TEMPLATE)) return EXIT_REFUSED;
     }
     const size_t nBoxes = user.Boxes().size();
-    if (user.Click(IDOK)) return EXIT_DONE;
+    if (user.Click(IDOK)) {
+        bSaved = true;
+        return EXIT_DONE;
+    }
     for (size_t i = nBoxes; i < user.Boxes().size(); ++i) Say(user.ScriptMessage(user.Boxes()[i], true));
+    user.SayNextStep();
     return EXIT_REFUSED;
 }

@@ -7,5 +7,7 @@
 #include "dialog_user.h"
 
 // Saves when the commands changed what the dialog holds, or `save` asks; a
-// refusal ends the session with nothing saved. Returns the exit status.
-int RunSession(CDialogUser& user, const std::vector<Command>& commands);
+// refusal ends the session with nothing saved. Returns the exit status;
+// bSaved tells whether a save landed. Nothing is saved while the output
+// cannot be written, so that no one retries a command that did its work.
+int RunSession(CDialogUser& user, const std::vector<Command>& commands, bool& bSaved);

@@ -21,5 +21,13 @@ DWORD AfxOsSetEndOfFile(UINT_PTR hFile);
 DWORD AfxOsFlush(UINT_PTR hFile);
 // Deletes a file no one holds open.
 DWORD AfxOsRemove(LPCSTR lpszFileName);
+// Creates a new file, held exclusively for reading and writing, failing when
+// the name is taken by anything, a symbolic link included; it is given no
+// more access than the open file hModel.
+DWORD AfxOsCreateNewLike(LPCSTR lpszFileName, UINT_PTR hModel, UINT_PTR* phFile);
+// Gives a file another name; a name that is taken is never replaced.
+DWORD AfxOsRename(LPCSTR lpszOldName, LPCSTR lpszNewName);
+// Whether the name still leads to the open file.
+DWORD AfxOsNamesFile(UINT_PTR hFile, LPCSTR lpszFileName, BOOL* pbNamed);
 
 }  // extern "C"

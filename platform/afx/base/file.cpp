@@ -35,6 +35,8 @@ int CFileException::OsErrorToException(LONG lOsError) {
         return none;
     case ERROR_FILE_NOT_FOUND:
         return fileNotFound;
+    case ERROR_WRITE_PROTECT:
+        return accessDenied;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
@@ -83,13 +85,21 @@ CFile::CFile() : m_hFile(hFileNull) { m_strFileName[0] = '\0'; }
 CFile::~CFile() { Abort(); }
 
 BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError) {
-    DWORD dwError = ERROR_SUCCESS;
     UINT_PTR hFile = hFileNull;
-    if (m_hFile != hFileNull || !lpszFileName) {
-        dwError = ERROR_INVALID_PARAMETER;
-    } else {
-        dwError = AfxOsOpen(lpszFileName, nOpenFlags, &hFile);
-    }
+    const DWORD dwError = m_hFile != hFileNull || !lpszFileName ? static_cast<DWORD>(ERROR_INVALID_PARAMETER)
+                                                                : AfxOsOpen(lpszFileName, nOpenFlags, &hFile);
+    return Opened(lpszFileName, dwError, hFile, pError);
+}
+
+BOOL CFile::CreateNewLike(LPCTSTR lpszFileName, const CFile& model, CFileException* pError) {
+    UINT_PTR hFile = hFileNull;
+    const DWORD dwError = m_hFile != hFileNull || model.m_hFile == hFileNull || !lpszFileName
+                              ? static_cast<DWORD>(ERROR_INVALID_PARAMETER)
+                              : AfxOsCreateNewLike(lpszFileName, model.m_hFile, &hFile);
+    return Opened(lpszFileName, dwError, hFile, pError);
+}
+
+BOOL CFile::Opened(LPCTSTR lpszFileName, DWORD dwError, UINT_PTR hFile, CFileException* pError) {
     if (dwError != ERROR_SUCCESS) {
         SetLastError(dwError);
         if (pError) {
@@ -189,4 +199,22 @@ void CFile::Remove(LPCTSTR lpszFileName) {
         SetLastError(dwError);
         CFileException::ThrowOsError(static_cast<LONG>(dwError), lpszFileName);
     }
+}
+
+void CFile::Rename(LPCTSTR lpszOldName, LPCTSTR lpszNewName) {
+    DWORD dwError = ERROR_INVALID_PARAMETER;
+    if (lpszOldName && lpszNewName) dwError = AfxOsRename(lpszOldName, lpszNewName);
+    if (dwError != ERROR_SUCCESS) {
+        SetLastError(dwError);
+        CFileException::ThrowOsError(static_cast<LONG>(dwError), lpszOldName);
+    }
+}
+
+BOOL CFile::IsNamed(LPCTSTR lpszFileName) const {
+    BOOL bNamed = FALSE;
+    DWORD dwError = ERROR_INVALID_HANDLE;
+    if (m_hFile != hFileNull) dwError = lpszFileName ? AfxOsNamesFile(m_hFile, lpszFileName, &bNamed)
+                                                     : static_cast<DWORD>(ERROR_INVALID_PARAMETER);
+    if (dwError != ERROR_SUCCESS) ThrowError(dwError);
+    return bNamed;
 }

@@ -3,6 +3,7 @@
 // conflicts whether it comes from this process or another one. Every opener in
 // this system goes through CFile, so advisory locks are enough.
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <fcntl.h>
@@ -27,9 +28,12 @@ DWORD OsError(int nErrno, DWORD dwIoError) {
         return ERROR_FILENAME_EXCED_RANGE;
     case EACCES:
     case EPERM:
-    case EROFS:
     case EISDIR:
         return ERROR_ACCESS_DENIED;
+    case EROFS:
+        return ERROR_WRITE_PROTECT;
+    case EEXIST:
+        return ERROR_FILE_EXISTS;
     case EMFILE:
     case ENFILE:
         return ERROR_TOO_MANY_OPEN_FILES;
@@ -79,6 +83,25 @@ off_t WriteLimit() {
     return static_cast<off_t>(limit.rlim_cur);
 }
 
+DWORD TakeLock(int fd, int nLock) {
+    int rc;
+    do rc = flock(fd, nLock | LOCK_NB);
+    while (rc != 0 && errno == EINTR);
+    return rc == 0 ? ERROR_SUCCESS : OsError(errno, ERROR_SHARING_VIOLATION);
+}
+
+// The open descriptor as a handle, blocking from now on; closed on an error.
+DWORD Opened(int fd, DWORD dwError, UINT_PTR* phFile) {
+    if (dwError == ERROR_SUCCESS && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        dwError = OsError(errno, ERROR_OPEN_FAILED);
+    if (dwError != ERROR_SUCCESS) {
+        close(fd);
+        return dwError;
+    }
+    *phFile = static_cast<UINT_PTR>(fd);
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 DWORD AfxOsOpen(LPCSTR lpszPath, UINT nOpenFlags, UINT_PTR* phFile) {
@@ -113,23 +136,48 @@ DWORD AfxOsOpen(LPCSTR lpszPath, UINT nOpenFlags, UINT_PTR* phFile) {
         dwError = OsError(errno, ERROR_OPEN_FAILED);
     } else if (S_ISDIR(st.st_mode)) {
         dwError = ERROR_ACCESS_DENIED;  // as CreateFile on a directory
+    } else if (nAccess != O_RDONLY && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
+        // A file that no one may write is write-protected, for a superuser
+        // too, as Windows keeps a read-only file from its administrators.
+        dwError = ERROR_ACCESS_DENIED;
     } else {
-        int rc;
-        do rc = flock(fd, nLock | LOCK_NB);
-        while (rc != 0 && errno == EINTR);
-        if (rc != 0) dwError = OsError(errno, ERROR_SHARING_VIOLATION);
+        dwError = TakeLock(fd, nLock);
     }
     if (dwError == ERROR_SUCCESS && (nOpenFlags & CFile::modeCreate) && !(nOpenFlags & CFile::modeNoTruncate) &&
         ftruncate(fd, 0) != 0)
         dwError = OsError(errno, ERROR_WRITE_FAULT);
-    if (dwError == ERROR_SUCCESS && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
-        dwError = OsError(errno, ERROR_OPEN_FAILED);
-    if (dwError != ERROR_SUCCESS) {
-        close(fd);
-        return dwError;
+    return Opened(fd, dwError, phFile);
+}
+
+DWORD AfxOsCreateNewLike(LPCSTR lpszPath, UINT_PTR hModel, UINT_PTR* phFile) {
+    struct stat model;
+    if (fstat(Fd(hModel), &model) != 0) return OsError(errno, ERROR_INVALID_HANDLE);
+    const std::string name = PosixPath(lpszPath);
+    // O_EXCL: a new file or none, and a symbolic link at the name is not
+    // followed. Only its owner may use it until it has the model's access.
+    int fd;
+    do fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno == ENOENT ? MissingFileError(name.c_str()) : OsError(errno, ERROR_OPEN_FAILED);
+
+    // The model's owner and group where this process may give them (a
+    // superuser's file beside a person's would otherwise stay out of that
+    // person's reach), its group alone where not.
+    struct stat mine;
+    if (fchown(fd, model.st_uid, model.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
+        // Neither: the creator's own group, whose bits are set below.
     }
-    *phFile = static_cast<UINT_PTR>(fd);
-    return ERROR_SUCCESS;
+    DWORD dwError = fstat(fd, &mine) == 0 ? ERROR_SUCCESS : OsError(errno, ERROR_OPEN_FAILED);
+    if (dwError == ERROR_SUCCESS) {
+        // Group and others as the model lets them; the owner may always read
+        // and write the copy. A group the model does not share counts as others.
+        mode_t mode = 0600 | (model.st_mode & 0066);
+        if (mine.st_gid != model.st_gid) mode = (mode & ~static_cast<mode_t>(0060)) | ((model.st_mode & 0006) << 3);
+        if (fchmod(fd, mode) != 0) dwError = OsError(errno, ERROR_ACCESS_DENIED);
+    }
+    if (dwError == ERROR_SUCCESS) dwError = TakeLock(fd, LOCK_EX);
+    if (dwError != ERROR_SUCCESS) unlink(name.c_str());
+    return Opened(fd, dwError, phFile);
 }
 
 DWORD AfxOsClose(UINT_PTR hFile) {
@@ -140,7 +188,7 @@ DWORD AfxOsClose(UINT_PTR hFile) {
 DWORD AfxOsGetLength(UINT_PTR hFile, DWORD* pdwLength) {
     struct stat st;
     if (fstat(Fd(hFile), &st) != 0) return OsError(errno, ERROR_READ_FAULT);
-    if (st.st_size > static_cast<off_t>(0xFFFFFFFFu)) return ERROR_INVALID_PARAMETER;  // beyond 32-bit lengths
+    if (st.st_size > static_cast<off_t>(0xFFFFFFFFu)) return ERROR_FILE_TOO_LARGE;  // beyond 32-bit lengths
     *pdwLength = static_cast<DWORD>(st.st_size);
     return ERROR_SUCCESS;
 }
@@ -217,4 +265,45 @@ DWORD AfxOsRemove(LPCSTR lpszFileName) {
     const std::string name = PosixPath(lpszFileName);
     if (unlink(name.c_str()) == 0) return ERROR_SUCCESS;
     return errno == ENOENT ? MissingFileError(name.c_str()) : OsError(errno, ERROR_ACCESS_DENIED);
+}
+
+DWORD AfxOsRename(LPCSTR lpszOldName, LPCSTR lpszNewName) {
+    const std::string from = PosixPath(lpszOldName), to = PosixPath(lpszNewName);
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return ERROR_SUCCESS;
+    // A file system without that flag: a second name, then the first one goes.
+    if (errno == EINVAL || errno == ENOSYS) {
+        if (link(from.c_str(), to.c_str()) != 0) return OsError(errno, ERROR_ACCESS_DENIED);
+        if (unlink(from.c_str()) == 0) return ERROR_SUCCESS;
+        const int nError = errno;
+        unlink(to.c_str());
+        errno = nError;
+    }
+    return errno == ENOENT ? MissingFileError(from.c_str()) : OsError(errno, ERROR_ACCESS_DENIED);
+}
+
+DWORD AfxOsNamesFile(UINT_PTR hFile, LPCSTR lpszFileName, BOOL* pbNamed) {
+    struct stat open, named;
+    if (fstat(Fd(hFile), &open) != 0) return OsError(errno, ERROR_INVALID_HANDLE);
+    if (stat(PosixPath(lpszFileName).c_str(), &named) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) return OsError(errno, ERROR_ACCESS_DENIED);
+        *pbNamed = FALSE;  // gone
+        return ERROR_SUCCESS;
+    }
+    *pbNamed = open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    return ERROR_SUCCESS;
+}
+
+extern "C" DWORD GetFileAttributesA(LPCSTR lpFileName) {
+    struct stat st;
+    if (!lpFileName || lstat(PosixPath(lpFileName).c_str(), &st) != 0) {
+        SetLastError(!lpFileName ? ERROR_INVALID_PARAMETER
+                     : errno == ENOENT ? MissingFileError(PosixPath(lpFileName).c_str())
+                                       : OsError(errno, ERROR_ACCESS_DENIED));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISLNK(st.st_mode)) return FILE_ATTRIBUTE_REPARSE_POINT;
+    if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    if (!S_ISREG(st.st_mode)) return FILE_ATTRIBUTE_DEVICE;
+    return (st.st_mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
 }

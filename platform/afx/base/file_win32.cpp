@@ -44,7 +44,7 @@ DWORD AfxOsClose(UINT_PTR hFile) {
 DWORD AfxOsGetLength(UINT_PTR hFile, DWORD* pdwLength) {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(Handle(hFile), &size)) return LastErrorOr(ERROR_READ_FAULT);
-    if (size.QuadPart > 0xFFFFFFFFLL) return ERROR_INVALID_PARAMETER;
+    if (size.QuadPart > 0xFFFFFFFFLL) return ERROR_FILE_TOO_LARGE;
     *pdwLength = static_cast<DWORD>(size.QuadPart);
     return ERROR_SUCCESS;
 }
@@ -82,4 +82,49 @@ DWORD AfxOsFlush(UINT_PTR hFile) {
 
 DWORD AfxOsRemove(LPCSTR lpszFileName) {
     return DeleteFileA(lpszFileName) ? ERROR_SUCCESS : LastErrorOr(ERROR_ACCESS_DENIED);
+}
+
+// The new file takes the folder's access, as any file made there does; a
+// name that is taken, by a link too, fails CREATE_NEW.
+DWORD AfxOsCreateNewLike(LPCSTR lpszFileName, UINT_PTR, UINT_PTR* phFile) {
+    HANDLE h = CreateFileA(lpszFileName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD dwError = LastErrorOr(ERROR_OPEN_FAILED);
+        return dwError == ERROR_ALREADY_EXISTS ? static_cast<DWORD>(ERROR_FILE_EXISTS) : dwError;
+    }
+    *phFile = reinterpret_cast<UINT_PTR>(h);
+    return ERROR_SUCCESS;
+}
+
+DWORD AfxOsRename(LPCSTR lpszOldName, LPCSTR lpszNewName) {
+    return MoveFileA(lpszOldName, lpszNewName) ? ERROR_SUCCESS : LastErrorOr(ERROR_ACCESS_DENIED);
+}
+
+// A file held without sharing cannot be renamed over, but the question is
+// answered all the same: by the volume and the file's index. A name that
+// cannot be opened for sharing leads to a file held without it, the one
+// this handle holds.
+DWORD AfxOsNamesFile(UINT_PTR hFile, LPCSTR lpszFileName, BOOL* pbNamed) {
+    BY_HANDLE_FILE_INFORMATION open, named;
+    if (!GetFileInformationByHandle(Handle(hFile), &open)) return LastErrorOr(ERROR_INVALID_HANDLE);
+    HANDLE h = CreateFileA(lpszFileName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD dwError = LastErrorOr(ERROR_ACCESS_DENIED);
+        if (dwError == ERROR_SHARING_VIOLATION) {
+            *pbNamed = TRUE;
+            return ERROR_SUCCESS;
+        }
+        if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND) return dwError;
+        *pbNamed = FALSE;
+        return ERROR_SUCCESS;
+    }
+    const BOOL bRead = GetFileInformationByHandle(h, &named);
+    const DWORD dwError = bRead ? ERROR_SUCCESS : LastErrorOr(ERROR_ACCESS_DENIED);
+    CloseHandle(h);
+    if (!bRead) return dwError;
+    *pbNamed = open.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+               open.nFileIndexHigh == named.nFileIndexHigh && open.nFileIndexLow == named.nFileIndexLow;
+    return ERROR_SUCCESS;
 }

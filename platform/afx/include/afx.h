@@ -97,10 +97,25 @@ public:
 
     // Deletes a file that no one holds open; throws on failure.
     static void Remove(LPCTSTR lpszFileName);
+    // Renames a file; throws on failure, and when the new name is taken:
+    // nothing is ever replaced.
+    static void Rename(LPCTSTR lpszOldName, LPCTSTR lpszNewName);
+
+    // Not the class library's, for a file that will hold a copy of another's
+    // bytes: creates lpszFileName as a new file, open as modeReadWrite |
+    // shareExclusive opens, failing with ERROR_FILE_EXISTS when the name is
+    // taken by anything, a symbolic link included, and gives it no more
+    // access than model's file has (on Windows the folder's, as for any new file).
+    BOOL CreateNewLike(LPCTSTR lpszFileName, const CFile& model, CFileException* pError = nullptr);
+    // Not the class library's: whether lpszFileName still leads to this open
+    // file, and not to one another program has put in its place. Throws on
+    // failure.
+    BOOL IsNamed(LPCTSTR lpszFileName) const;
 
     UINT_PTR m_hFile;
     TCHAR m_strFileName[MAX_PATH];
 
 private:
     [[noreturn]] void ThrowError(DWORD dwOsError) const;
+    BOOL Opened(LPCTSTR lpszFileName, DWORD dwError, UINT_PTR hFile, CFileException* pError);
 };

@@ -5,6 +5,10 @@
 // The configuration library is an 8-bit (ANSI) build: TCHAR is char.
 #if defined(_WIN32)
 #include <windows.h>
+// Not in every SDK's headers: an open that must not follow a link met one.
+#ifndef ERROR_STOPPED_ON_SYMLINK
+#define ERROR_STOPPED_ON_SYMLINK 681L
+#endif
 #else
 #include <cstddef>
 #include <cstdint>
@@ -53,21 +57,27 @@ typedef HINSTANCE HMODULE;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
+#define ERROR_WRITE_PROTECT 19L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_LOCK_VIOLATION 33L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_HANDLE_DISK_FULL 39L
+#define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_OPEN_FAILED 110L
 #define ERROR_DISK_FULL 112L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_BAD_PATHNAME 161L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_BAD_FILE_TYPE 222L
+#define ERROR_FILE_TOO_LARGE 223L
+#define ERROR_DIRECTORY 267L
 #define ERROR_INVALID_ADDRESS 487L
+#define ERROR_STOPPED_ON_SYMLINK 681L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_IO_DEVICE 1117L
 
@@ -92,6 +102,18 @@ extern "C" BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
 #define FILE_TYPE_PIPE 0x0003
 
 extern "C" DWORD GetFileType(HANDLE hFile);
+
+// What a name is, without following a symbolic link at it: GetFileAttributesA's
+// answers. A file that no one may write reads as FILE_ATTRIBUTE_READONLY, and
+// anything that is neither a file, a folder nor a link as FILE_ATTRIBUTE_DEVICE.
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_DEVICE 0x00000040
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+
+extern "C" DWORD GetFileAttributesA(LPCSTR lpFileName);
 extern "C" DWORD GetLastError(void);
 extern "C" void SetLastError(DWORD dwErrCode);
 #endif

@@ -14,6 +14,8 @@ DWORD __real_AfxOsWrite(UINT_PTR hFile, const void* lpBuf, UINT nCount);
 DWORD __real_AfxOsSetEndOfFile(UINT_PTR hFile);
 DWORD __real_AfxOsFlush(UINT_PTR hFile);
 DWORD __real_AfxOsRemove(LPCSTR lpszFileName);
+DWORD __real_AfxOsCreateNewLike(LPCSTR lpszFileName, UINT_PTR hModel, UINT_PTR* phFile);
+DWORD __real_AfxOsRename(LPCSTR lpszOldName, LPCSTR lpszNewName);
 
 DWORD __wrap_AfxOsOpen(LPCSTR lpszFileName, UINT nOpenFlags, UINT_PTR* phFile) {
     DWORD dwError;
@@ -60,6 +62,18 @@ DWORD __wrap_AfxOsFlush(UINT_PTR hFile) {
 DWORD __wrap_AfxOsRemove(LPCSTR lpszFileName) {
     DWORD dwError;
     return AfxFaultFires(AFX_FAULT_REMOVE, &dwError, nullptr) ? dwError : __real_AfxOsRemove(lpszFileName);
+}
+
+// Creating a file is opening one.
+DWORD __wrap_AfxOsCreateNewLike(LPCSTR lpszFileName, UINT_PTR hModel, UINT_PTR* phFile) {
+    DWORD dwError;
+    return AfxFaultFires(AFX_FAULT_OPEN, &dwError, nullptr) ? dwError
+                                                            : __real_AfxOsCreateNewLike(lpszFileName, hModel, phFile);
+}
+
+DWORD __wrap_AfxOsRename(LPCSTR lpszOldName, LPCSTR lpszNewName) {
+    DWORD dwError;
+    return AfxFaultFires(AFX_FAULT_RENAME, &dwError, nullptr) ? dwError : __real_AfxOsRename(lpszOldName, lpszNewName);
 }
 
 }  // extern "C"

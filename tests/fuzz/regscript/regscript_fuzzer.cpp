@@ -17,7 +17,10 @@
 // - a failure thrown out of an operation left the file as it was, and no
 //   journal behind; an operation that reports nothing done changed nothing;
 // - the only blocks held between operations are the text and, while a
-//   transaction holds changes, the file's own bytes.
+//   transaction holds changes, the file's own bytes;
+// - a journal beside the script at Open, ours by its mark or another's, is
+//   removed or set aside whole if ours, left if not, and changes nothing
+//   (none can pass its check by chance).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <afx_fault.h>
@@ -99,9 +102,10 @@ struct Line {
     size_t offset;
 };
 
+// A UTF-8 byte-order mark is no part of the first line.
 std::vector<Line> Lines(const std::string& text) {
     std::vector<Line> lines;
-    for (size_t p = 0; p < text.size();) {
+    for (size_t p = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; p < text.size();) {
         size_t e = text.find_first_of("\r\n", p);
         if (e == std::string::npos) {
             lines.push_back({text.substr(p), "", p});
@@ -183,21 +187,25 @@ void CheckReplaced(const std::vector<Line>& before, const std::vector<Line>& aft
               "a line after the change changed");
 }
 
+// A comment or a section's line stands alone; any other line ending in a
+// backslash is continued by the next one, unless that one stands alone.
+bool StandsAlone(const Line& line) { return Opens(line, ';') || Opens(line, '['); }
 bool Continues(const Line& line) {
     const size_t e = line.text.find_last_not_of(" \t");
-    return e != std::string::npos && line.text[e] == '\\';
+    return !StandsAlone(line) && e != std::string::npos && line.text[e] == '\\';
 }
 
 void CheckValueWrite(const CRegScript& doc, const std::string& before, const std::string& after, int n,
                      const std::string& name) {
     const std::vector<Line> b = Lines(before), a = Lines(after);
-    size_t first, last, i = b.size(), j = b.size();
-    if (Section(doc, b, n, first, last)) {
+    size_t first = 0, last, i = b.size(), j = b.size();
+    const bool bPresent = Section(doc, b, n, first, last);
+    if (bPresent) {
         i = j = last;  // a new value ends its section
         // Lines that a backslash continues belong to the line before them.
         for (size_t k = first + 1; k < last; ++k) {
             size_t e = k + 1;
-            while (e < last && Continues(b[e - 1])) ++e;
+            while (e < last && Continues(b[e - 1]) && !StandsAlone(b[e])) ++e;
             if (IsValueLine(b[k], name)) {
                 i = k;
                 j = e;
@@ -205,6 +213,11 @@ void CheckValueWrite(const CRegScript& doc, const std::string& before, const std
             }
             k = e - 1;
         }
+    }
+    if (i == j) {
+        // A new line goes before a value left open where it would go.
+        while (i > (bPresent ? first + 1 : 0) && Continues(b[i - 1])) --i;
+        j = i;
     }
     CheckReplaced(b, a, i, j, 1);
     Check(IsValueLine(a[i], name), "the line written is the value's");
@@ -257,11 +270,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string journal = path + ".jnl";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << script;
 
+    // Sometimes a journal beside it, ours by its mark or not: what Open
+    // makes of it must leave no journal of ours behind, and move a foreign
+    // file nowhere.
+    std::string journalBytes;
+    const bool bJournal = in.ConsumeIntegral<uint8_t>() < 32;
+    if (bJournal) {
+        journalBytes = (in.ConsumeBool() ? std::string("PCI6406Cfg jnl2\n") : std::string()) +
+                       in.ConsumeRandomLengthString(120);
+        std::ofstream(journal, std::ios::binary | std::ios::trunc) << journalBytes;
+    }
+
     AfxResetFaults();
     auto doc = std::make_unique<CRegScript>();
     const bool bUtf16 = script.size() >= 2 && ((script[0] == '\xFF' && script[1] == '\xFE') ||
                                                (script[0] == '\xFE' && script[1] == '\xFF'));
     const DWORD dwOpen = doc->Open(path.c_str());
+    if (bJournal) {
+        const bool bOurs = journalBytes.compare(0, 16, "PCI6406Cfg jnl2\n") == 0 ||
+                           std::string("PCI6406Cfg jnl2\n").compare(0, journalBytes.size(), journalBytes) == 0;
+        const std::string setAside = doc->SetAsideJournal();
+        Check(Exists(journal) == !bOurs, "a journal of ours stays, or another's is moved");
+        Check(setAside.empty() || Slurp(setAside) == journalBytes, "a journal set aside keeps its bytes");
+        Check(Slurp(path) == script, "a journal that does not fit changes nothing");
+        std::remove(journal.c_str());
+        if (!setAside.empty()) std::remove(setAside.c_str());
+    }
     if (bUtf16 || script.find('\0') != std::string::npos) {
         Check(dwOpen == (bUtf16 ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_DATA), "not text, not opened");
         Check(Slurp(path) == script && AfxLivePageBlocks() == 0, "a refused script untouched");

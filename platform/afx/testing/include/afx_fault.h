@@ -7,7 +7,7 @@
 #include "afx_types.h"
 
 enum AfxFaultPoint {
-    AFX_FAULT_OPEN,        // CFile::Open
+    AFX_FAULT_OPEN,        // CFile::Open and CFile::CreateNewLike
     AFX_FAULT_LENGTH,      // CFile::GetLength
     AFX_FAULT_SEEK,        // CFile::Seek, SeekToBegin, SeekToEnd, GetPosition, and SetLength's seek
     AFX_FAULT_READ,        // CFile::Read
@@ -16,6 +16,7 @@ enum AfxFaultPoint {
     AFX_FAULT_PAGE_ALLOC,  // VirtualAlloc
     AFX_FAULT_FLUSH,       // CFile::Flush
     AFX_FAULT_REMOVE,      // CFile::Remove
+    AFX_FAULT_RENAME,      // CFile::Rename
     AFX_FAULT_POINT_COUNT
 };
 
