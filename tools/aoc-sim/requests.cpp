@@ -714,7 +714,7 @@ void RequestRunner::PrintOutputs(std::ostream& out) const {
             // A current loop rides on 0..5 V; the board cannot tell, the channel's setting can.
             if (setting.CurrentMax != 0.0f && o.rangeCode == 0) {
                 std::snprintf(text, sizeof text, "%.3f mA (%g..%g mA)",
-                              sim::Board::Milliamps(o.volts, setting.CurrentMin, setting.CurrentMax),
+                              sim::Board::Milliamps(o.code, setting.CurrentMin, setting.CurrentMax),
                               setting.CurrentMin, setting.CurrentMax);
             } else {
                 std::snprintf(text, sizeof text, "%.3f V", o.volts);
