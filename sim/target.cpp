@@ -203,6 +203,12 @@ WString Target::CreateActiveKey(size_t index, std::string* error) {
                         "9: are taken), so it does not load the board");
         return {};
     }
+    if (used[nameIndex]) {
+        // A fixed "Index" another board's name holds: the name is in use.
+        Fail(error, "the device manager has " + Narrow(slot.config.prefix) + std::to_string(nameIndex) +
+                        ": in use already, so it does not load the board");
+        return {};
+    }
     CreateKey(TEXT("Drivers"));
     CreateKey(ACTIVE_ROOT, REG_OPTION_VOLATILE);
     WString key;
@@ -301,6 +307,8 @@ bool Target::Activate(size_t index, std::string* error) {
         ReleaseLibrary(slot);
         return false;
     }
+    // CreateActiveKey gave a name no active board holds.
+    cesim::RegisterStreamDevice(slot.callName, slot.entries, slot.context);
     return true;
 }
 
@@ -350,6 +358,7 @@ DWORD Target::Seek(size_t index, DWORD_PTR handle, LONG amount, DWORD type) {
 bool Target::Unload(size_t index) {
     Slot& slot = slots_.at(index);
     if (!slot.context) return false;
+    cesim::DeregisterStreamDevice(slot.callName);
     slot.entries.Deinit(slot.context);
     slot.context = 0;
     RemoveActiveKey(slot);
