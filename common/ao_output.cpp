@@ -24,17 +24,25 @@ double AoCodeToValue(double low, double high, unsigned code) {
     return low + (high - low) * static_cast<int>(code) / static_cast<int>(AO_CODE_SPAN);
 }
 
-AoValueFit AoValueToCode(double low, double high, double value, bool clamp, unsigned* code) {
+AoValueFit AoFitValue(double low, double high, double value, bool clamp, double* fitted) {
     if (value != value) return AO_VALUE_NOT_FINITE;
-    // Infinities fail this too: inf - inf is NaN.
-    const bool finite = value - value == 0.0;
-    if (value < low || value > high) {
-        if (!clamp) return finite ? AO_VALUE_OUTSIDE : AO_VALUE_NOT_FINITE;
-        *code = value < low ? 0 : AO_CODE_MAX;
-        return AO_VALUE_CLAMPED;
+    if (value >= low && value <= high) {
+        *fitted = value;
+        return AO_VALUE_FITS;
     }
+    // Infinities fail this: inf - inf is NaN.
+    const bool finite = value - value == 0.0;
+    if (!clamp) return finite ? AO_VALUE_OUTSIDE : AO_VALUE_NOT_FINITE;
+    *fitted = value < low ? low : high;
+    return AO_VALUE_CLAMPED;
+}
+
+AoValueFit AoValueToCode(double low, double high, double value, bool clamp, unsigned* code) {
+    double fitted = 0;
+    AoValueFit fit = AoFitValue(low, high, value, clamp, &fitted);
+    if (fit != AO_VALUE_FITS && fit != AO_VALUE_CLAMPED) return fit;
     // Non-negative here, so the conversion truncates to the floor.
-    int nearest = static_cast<int>((value - low) * static_cast<int>(AO_CODE_SPAN) / (high - low) + 0.5);
+    int nearest = static_cast<int>((fitted - low) * static_cast<int>(AO_CODE_SPAN) / (high - low) + 0.5);
     *code = nearest > static_cast<int>(AO_CODE_MAX) ? AO_CODE_MAX : static_cast<unsigned>(nearest);
-    return AO_VALUE_FITS;
+    return fit;
 }

@@ -50,6 +50,12 @@ enum AoValueFit {
     AO_VALUE_NOT_FINITE,  // NaN, or an infinity not clamped: no code
 };
 
+// Where `value` stands against the range from `low` to `high`: inside (its
+// ends included), outside or not finite; with `clamp` a value outside, or an
+// infinity, takes the nearer end. `fitted` receives the value or that end
+// when the result is AO_VALUE_FITS or AO_VALUE_CLAMPED.
+AoValueFit AoFitValue(double low, double high, double value, bool clamp, double* fitted);
+
 // The code for `value` on the range from `low` to `high` (low < high): the
 // nearest one, c = floor((value - low) * 4096 / (high - low) + 0.5), so a
 // value exactly half a step above code c's gives c + 1; at most 4095, so from
