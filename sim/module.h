@@ -3,6 +3,8 @@
 // entry routine runs with process attach when it is loaded and with process
 // detach when it is unloaded. On Windows the system loader does both; on POSIX
 // the simulator calls the routine itself.
+#include <ce_sim.h>
+
 #include <string>
 
 namespace sim {
@@ -18,5 +20,16 @@ void CloseModule(void* module);
 // The handle of a library this process has loaded already (the one its entry
 // routine was given); null when it is not loaded.
 void* LoadedModule(const std::string& path);
+
+// File name extension of a program of the target on this host: natively a
+// shared object, which the simulator loads into its own process (".so");
+// on Windows the CE program itself (".exe").
+extern const char* const PROGRAM_SUFFIX;
+
+// Runs a program of the target in this process, which stands for the target
+// while the program runs: loads it, calls its entry routine as CE calls a
+// program's (WinMain with the command line after the program's name) and
+// unloads it. False with `error` when it cannot be loaded or run.
+bool RunProgram(const std::string& path, const cesim::WString& commandLine, int* exitCode, std::string* error);
 
 }  // namespace sim

@@ -34,14 +34,17 @@ WString LibraryBase(const WString& dll) {
     return base;
 }
 
-std::string FindLibrary(const std::string& dir, const WString& dll) {
-    WString wanted = LibraryBase(dll) + Widen(MODULE_SUFFIX);
+// The file of `dir` named `base` and `suffix`, in any letter case.
+std::string FindFile(const std::string& dir, const WString& base, const char* suffix) {
+    WString wanted = base + Widen(suffix);
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
         if (EqualNoCase(Widen(entry.path().filename().string()), wanted)) return entry.path().string();
     }
     return {};
 }
+
+std::string FindLibrary(const std::string& dir, const WString& dll) { return FindFile(dir, LibraryBase(dll), MODULE_SUFFIX); }
 
 void Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
@@ -310,6 +313,12 @@ bool Target::Activate(size_t index, std::string* error) {
     // CreateActiveKey gave a name no active board holds.
     cesim::RegisterStreamDevice(slot.callName, slot.entries, slot.context);
     return true;
+}
+
+std::string Target::FindProgram(const std::string& name) const {
+    WString base = Widen(name);
+    if (base.size() > 4 && EqualNoCase(base.substr(base.size() - 4), TEXT(".exe"))) base.resize(base.size() - 4);
+    return FindFile(libraryDir_, base, PROGRAM_SUFFIX);
 }
 
 int Target::FindByCallName(const WString& name) const {

@@ -80,6 +80,9 @@ public:
     DWORD Write(size_t index, DWORD_PTR handle, LPCVOID buffer, DWORD count);
     DWORD Seek(size_t index, DWORD_PTR handle, LONG amount, DWORD type);
     const StreamEntries* Entries(size_t index) const;
+    // The program file the target's folder holds under `name` ("aocctl" or
+    // "aocctl.exe", in any letter case); empty when it holds none.
+    std::string FindProgram(const std::string& name) const;
     // The driver library file the board's "Dll" value named.
     const std::string& LibraryPath(size_t index) const { return slots_.at(index).libraryPath; }
     // The name goes (once no call is inside the driver through it), then
