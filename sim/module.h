@@ -3,8 +3,6 @@
 // entry routine runs with process attach when it is loaded and with process
 // detach when it is unloaded. On Windows the system loader does both; on POSIX
 // the simulator calls the routine itself.
-#include <ce_sim.h>
-
 #include <string>
 
 namespace sim {
@@ -29,7 +27,8 @@ extern const char* const PROGRAM_SUFFIX;
 // Runs a program of the target in this process, which stands for the target
 // while the program runs: loads it, calls its entry routine as CE calls a
 // program's (WinMain with the command line after the program's name) and
-// unloads it. False with `error` when it cannot be loaded or run.
-bool RunProgram(const std::string& path, const cesim::WString& commandLine, int* exitCode, std::string* error);
+// unloads it. The command line is 8-bit text, each byte one UTF-16 unit
+// (Latin-1). False with `error` when it cannot be loaded or run.
+bool RunProgram(const std::string& path, const std::string& commandLine, int* exitCode, std::string* error);
 
 }  // namespace sim

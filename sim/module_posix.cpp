@@ -44,20 +44,21 @@ void* LoadedModule(const std::string& path) {
 
 const char* const PROGRAM_SUFFIX = ".so";
 
-bool RunProgram(const std::string& path, const cesim::WString& commandLine, int* exitCode, std::string* error) {
+bool RunProgram(const std::string& path, const std::string& commandLine, int* exitCode, std::string* error) {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         if (error) *error = std::string("cannot load ") + path + ": " + dlerror();
         return false;
     }
-    typedef int (*WinMainFn)(void*, void*, WCHAR*, int);
+    typedef int (*WinMainFn)(void*, void*, char16_t*, int);
     WinMainFn entry = reinterpret_cast<WinMainFn>(dlsym(module, "WinMain"));
     if (!entry) {
         if (error) *error = path + " has no entry routine WinMain";
         dlclose(module);
         return false;
     }
-    cesim::WString line = commandLine;
+    std::u16string line(commandLine.begin(), commandLine.end());
+    for (char16_t& unit : line) unit = static_cast<unsigned char>(unit);
     *exitCode = entry(module, nullptr, &line[0], SHOW_NORMAL);
     dlclose(module);
     return true;

@@ -141,7 +141,7 @@ bool Session::RunProgram(const std::string& commandLine, int* exitCode, std::str
         *error = "the target holds no program " + program;
         return false;
     }
-    return sim::RunProgram(file, sim::Widen(arguments), exitCode, error);
+    return sim::RunProgram(file, arguments, exitCode, error);
 }
 
 int Session::FindBoard(const std::string& callName) const { return target_.FindByCallName(sim::Widen(callName)); }
