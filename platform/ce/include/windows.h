@@ -221,8 +221,9 @@ CE_API BOOL CloseHandle(HANDLE hObject);
  * them from there. Natively WCHAR is char16_t, for which the C library has
  * none: coredll narrows each text to 8 bits and calls sscanf or sprintf.
  * Conversions of numbers only. Natively they are C++ overloads, beside the C
- * library's own. */
-#if defined(UNDER_CE)
+ * library's own. C files of the target take them from <stdio.h>, which the
+ * cross compiler's runtime declares otherwise (swprintf with a count). */
+#if defined(UNDER_CE) && defined(__cplusplus)
 CE_API int swscanf(const WCHAR* buffer, const WCHAR* format, ...);
 CE_API int swprintf(WCHAR* buffer, const WCHAR* format, ...);
 #elif !defined(_WIN32) && defined(__cplusplus)
