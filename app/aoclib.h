@@ -70,7 +70,10 @@ AOCLIB_API const char* AocStatusText(AocStatus status);
  * driver's error number n arrives as 0x20000000 + n (AOC_DRIVER_NO_DEVICE,
  * AOC_DRIVER_BAD_ARGUMENT, AOC_DRIVER_PORT_OUT_OF_RANGE, AOC_DRIVER_ERROR for
  * any other), 0 as AOC_DRIVER_REFUSED, ERROR_INVALID_HANDLE_STATE as
- * AOC_BOARD_GONE and any other as AOC_SYSTEM_ERROR. */
+ * AOC_BOARD_GONE and any other as AOC_SYSTEM_ERROR. These seven are "the
+ * driver statuses" below: what a call that sends a request may return when
+ * the request fails. The library leaves the thread error as the request
+ * left it. */
 AOCLIB_API AocStatus AocStatusOfThreadError(DWORD threadError);
 
 /* ---- Ranges and units --------------------------------------------------------- */

@@ -146,7 +146,7 @@ TEST_F(OutputsTest, RefusedValuesWriteNothingUnlessClampingIsAskedFor) {
         {2, 3.9, AOC_MILLIAMPS, 0, AOC_VALUE_OUT_OF_RANGE, 0},
         {1, 4096, AOC_CODE, 0, AOC_VALUE_OUT_OF_RANGE, 0},
         {1, 12.5, AOC_CODE, 0, AOC_BAD_ARGUMENT, 0},
-        {1, 1.0, static_cast<AocUnit>(7), 0, AOC_BAD_ARGUMENT, 0},
+        {1, 1.0, static_cast<AocUnit>(3), 0, AOC_BAD_ARGUMENT, 0},  // no unit of the enumeration
         {1, 1.0, AOC_VOLTS, 0x8000, AOC_BAD_ARGUMENT, 0},
         {4, 1.0, AOC_VOLTS, 0, AOC_BAD_ARGUMENT, 0},
         {1, 7.5, AOC_VOLTS, AOC_CLAMP, AOC_OK, 4095},
