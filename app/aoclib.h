@@ -239,6 +239,8 @@ typedef struct AocOutput {
  * channel whose range is none of the six); the driver statuses. */
 AOCLIB_API AocStatus AocWrite(AocBoard* board, int channel, double value, AocUnit unit, DWORD flags,
                               AocOutput* written);
+/* AocWrite with the unit AOC_VOLTS, AOC_MILLIAMPS or AOC_CODE: the same
+ * errors. */
 AOCLIB_API AocStatus AocWriteVolts(AocBoard* board, int channel, double volts, DWORD flags, AocOutput* written);
 AOCLIB_API AocStatus AocWriteMilliamps(AocBoard* board, int channel, double milliamps, DWORD flags,
                                        AocOutput* written);
