@@ -33,7 +33,7 @@ BOOL FailRequest(const Request& r, DWORD error, DWORD count) {
     EnterCriticalSection(&r.pDevice->Lock);
     r.pDevice->LastError = error;
     LeaveCriticalSection(&r.pDevice->Lock);
-    SetLastError(DriverThreadError(error));
+    SetLastError(DRIVER_THREAD_ERROR(error));
     WriteCount(r, count);
     return FALSE;
 }
@@ -45,7 +45,7 @@ BOOL FailRequest(const Request& r, DWORD error, DWORD count) {
 // shorter than its record counts as missing.
 BOOL OpenRequest(const Request& r, DWORD inBytes, DWORD outBytes) {
     if (!r.pDevice) {
-        SetLastError(DriverThreadError(ERR_NO_DEVICE));
+        SetLastError(DRIVER_THREAD_ERROR(ERR_NO_DEVICE));
         WriteCount(r, ERR_NO_DEVICE);
         return FALSE;
     }
@@ -99,7 +99,7 @@ BOOL ReadPort(const Request& r, DWORD width) {
 }
 
 BOOL WritePort(const Request& r, DWORD width) {
-    if (!OpenRequest(r, PortWriteRequestBytes(width), NOT_USED)) {
+    if (!OpenRequest(r, PORT_WRITE_REQUEST_BYTES(width), NOT_USED)) {
         return FALSE;
     }
     DWORD offset = ReadOffset(r);

@@ -2,37 +2,15 @@
 
 namespace {
 
-struct RangeEntry {
-    float VoltageMax;
-    float VoltageMin;
-};
-
-// Indexed by range code.
-const RangeEntry kRanges[] = {
-    {5.0f, 0.0f},
-    {10.0f, 0.0f},
-    {5.0f, -5.0f},
-    {10.0f, -10.0f},
-};
-
-const float kCurrentVoltageMax = 5.0f;
-const float kCurrentVoltageMin = 0.0f;
+// A current loop rides on 0..5 V, range code 0.
+const AoRangePair& kCurrentLoopPair = RANGE_CODE_PAIRS[0];
 
 }  // namespace
 
-int RangeCode(float VoltageMax, float VoltageMin) {
-    for (int code = 0; code < static_cast<int>(sizeof kRanges / sizeof kRanges[0]); ++code) {
-        if (VoltageMax == kRanges[code].VoltageMax && VoltageMin == kRanges[code].VoltageMin) {
-            return code;
-        }
-    }
-    return RANGE_CODE_NONE;
-}
-
 void RecordVoltagePair(const RangeRecord* pRecord, float* pVoltageMax, float* pVoltageMin) {
     if (pRecord->Mode != RANGE_MODE_VOLTAGE) {
-        *pVoltageMax = kCurrentVoltageMax;
-        *pVoltageMin = kCurrentVoltageMin;
+        *pVoltageMax = kCurrentLoopPair.VoltageMax;
+        *pVoltageMin = kCurrentLoopPair.VoltageMin;
     } else {
         *pVoltageMax = pRecord->Maximum;
         *pVoltageMin = pRecord->Minimum;

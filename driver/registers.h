@@ -2,6 +2,7 @@
 // The board's registers and everything that touches them: the port
 // primitives, the range code of a voltage pair and the two operations that
 // program AO_RANGE.
+#include "ao_output.h"
 #include "aoc_ioctl.h"
 #include "vqx6406s.h"
 
@@ -44,10 +45,8 @@ inline BOOL WindowHolds(const DeviceContext* pDevice, DWORD offset, DWORD width)
 }
 
 // ---- Output ranges ------------------------------------------------------------------
-// Codes 0..3: 0..5 V, 0..10 V, -5..+5 V, -10..+10 V. A pair that is none of the
-// four (the comparison is exact) has no code.
-inline constexpr int RANGE_CODE_NONE = -1;
-int RangeCode(float VoltageMax, float VoltageMin);
+// RangeCode (ao_output.h) gives a voltage pair's code; a pair that is none of
+// the four has none.
 
 // The voltage pair a record stores: current ranges ride on 0..5 V.
 void RecordVoltagePair(const RangeRecord* pRecord, float* pVoltageMax, float* pVoltageMin);

@@ -8,12 +8,15 @@
 # them and write their outputs, and the run ends with what each board drives.
 # Then a template changes and the target restarts on the same registry: the
 # two published boards keep their settings, while a board new to the target
-# takes the changed template.
+# takes the changed template. Last, aocctl, a program of the target built on
+# the application library, runs in the target: it lists the boards, sets a
+# range and writes volts and milliamperes to the board whose switch is at 3,
+# and the simulator shows what the board then drives.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target aoc-sim pci6406cfg >/dev/null
+cmake --build "$build" -j"$(nproc)" --target aoc-sim aocctl pci6406cfg >/dev/null
 
 work="$build/demo"
 rm -rf "$work"
@@ -49,10 +52,12 @@ printf '\n=== image build and first start on an empty registry, then requests fr
   "${requests#"$root"/}"
 "$sim" --registry "$registry" --import "$script" "${boards[@]}" --requests "$requests"
 
-printf '\n=== Template0 changes, and the target restarts on the same registry with a third board\n'
+printf '\n=== Template0 changes, and the target restarts on the same registry with a third board;\n'
+printf '=== then aocctl runs in the target: it finds the boards and drives the one whose switch is at 3\n'
 cfg range 0 0 "0 ~ 5V" none
 cfg list
-"$sim" --registry "$registry" --import "$script" "${boards[@]}" --board slot=5 --requests "$requests"
+"$sim" --registry "$registry" --import "$script" "${boards[@]}" --board slot=5 --requests "$requests" \
+  --run "aocctl list" --run "aocctl switch=3 range 1 0..10V write 1 2.5V write 0 12mA"
 
 printf '\nThe registry script: %s\nThe registry the target kept: %s\n' "${script#"$root"/}" \
   "${registry#"$root"/}"

@@ -97,6 +97,6 @@ start=$(date +%s)
 ctest --test-dir "$build" --output-on-failure -j"$jobs" "$@"
 end=$(date +%s)
 echo "test-windows: tests ran in $((end - start)) s, the tier in $((end - tier_start)) s"
-for dll in "$build/bin/PCI6406Cfg.dll" "$build/target/VQX6406S.dll"; do
+for dll in "$build/bin/PCI6406Cfg.dll" "$build/target/VQX6406S.dll" "$build/target/AOCLIB.dll" "$build/target/aocctl.exe"; do
   echo "test-windows: ${dll#"$root"/} $(stat -c %s "$dll") bytes"
 done

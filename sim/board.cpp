@@ -2,18 +2,9 @@
 
 #include <cstring>
 
+#include "ao_output.h"
+
 namespace sim {
-
-namespace {
-
-struct Span {
-    double min, max;
-};
-const Span RANGES[4] = {{0, 5}, {0, 10}, {-5, 5}, {-10, 10}};
-
-const double CODE_SPAN = 4096.0;
-
-}  // namespace
 
 Board::Board(BYTE switchRegister) {
     std::memset(registers_, 0, sizeof(registers_));
@@ -89,15 +80,15 @@ unsigned Board::StrobeCount() const {
 
 Board::Output Board::ChannelOutput(int channel) const {
     Output out;
-    out.code = DataCode(channel) & 0x0FFF;
+    out.code = DataCode(channel) & AO_CODE_MAX;
     out.rangeCode = (Range() >> (2 * channel)) & 3;
-    const Span& r = RANGES[out.rangeCode];
-    out.volts = r.min + (r.max - r.min) * out.code / CODE_SPAN;
+    const AoRangePair& pair = RANGE_CODE_PAIRS[out.rangeCode];
+    out.volts = AoCodeToValue(pair.VoltageMin, pair.VoltageMax, out.code);
     return out;
 }
 
-double Board::Milliamps(double volts, double currentMin, double currentMax) {
-    return currentMin + (currentMax - currentMin) * volts / RANGES[0].max;
+double Board::Milliamps(WORD code, double currentMin, double currentMax) {
+    return AoCodeToValue(currentMin, currentMax, code & AO_CODE_MAX);
 }
 
 }  // namespace sim

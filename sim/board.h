@@ -55,8 +55,9 @@ public:
         double volts;
     };
     Output ChannelOutput(int channel) const;
-    // The loop current of a channel on a current range, which rides on 0..5 V.
-    static double Milliamps(double volts, double currentMin, double currentMax);
+    // The loop current a code drives on a current range: the loop rides on
+    // 0..5 V, so it takes the code's share of the range as the voltage does.
+    static double Milliamps(WORD code, double currentMin, double currentMax);
 
 private:
     mutable std::mutex mutex_;

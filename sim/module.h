@@ -19,4 +19,16 @@ void CloseModule(void* module);
 // routine was given); null when it is not loaded.
 void* LoadedModule(const std::string& path);
 
+// File name extension of a program of the target on this host: natively a
+// shared object, which the simulator loads into its own process (".so");
+// on Windows the CE program itself (".exe").
+extern const char* const PROGRAM_SUFFIX;
+
+// Runs a program of the target in this process, which stands for the target
+// while the program runs: loads it, calls its entry routine as CE calls a
+// program's (WinMain with the command line after the program's name) and
+// unloads it. The command line is 8-bit text, each byte one UTF-16 unit
+// (Latin-1). False with `error` when it cannot be loaded or run.
+bool RunProgram(const std::string& path, const std::string& commandLine, int* exitCode, std::string* error);
+
 }  // namespace sim

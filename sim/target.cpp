@@ -34,14 +34,17 @@ WString LibraryBase(const WString& dll) {
     return base;
 }
 
-std::string FindLibrary(const std::string& dir, const WString& dll) {
-    WString wanted = LibraryBase(dll) + Widen(MODULE_SUFFIX);
+// The file of `dir` named `base` and `suffix`, in any letter case.
+std::string FindFile(const std::string& dir, const WString& base, const char* suffix) {
+    WString wanted = base + Widen(suffix);
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
         if (EqualNoCase(Widen(entry.path().filename().string()), wanted)) return entry.path().string();
     }
     return {};
 }
+
+std::string FindLibrary(const std::string& dir, const WString& dll) { return FindFile(dir, LibraryBase(dll), MODULE_SUFFIX); }
 
 void Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
@@ -203,6 +206,12 @@ WString Target::CreateActiveKey(size_t index, std::string* error) {
                         "9: are taken), so it does not load the board");
         return {};
     }
+    if (used[nameIndex]) {
+        // A fixed "Index" another board's name holds: the name is in use.
+        Fail(error, "the device manager has " + Narrow(slot.config.prefix) + std::to_string(nameIndex) +
+                        ": in use already, so it does not load the board");
+        return {};
+    }
     CreateKey(TEXT("Drivers"));
     CreateKey(ACTIVE_ROOT, REG_OPTION_VOLATILE);
     WString key;
@@ -301,7 +310,15 @@ bool Target::Activate(size_t index, std::string* error) {
         ReleaseLibrary(slot);
         return false;
     }
+    // CreateActiveKey gave a name no active board holds.
+    cesim::RegisterStreamDevice(slot.callName, slot.entries, slot.context);
     return true;
+}
+
+std::string Target::FindProgram(const std::string& name) const {
+    WString base = Widen(name);
+    if (base.size() > 4 && EqualNoCase(base.substr(base.size() - 4), TEXT(".exe"))) base.resize(base.size() - 4);
+    return FindFile(libraryDir_, base, PROGRAM_SUFFIX);
 }
 
 int Target::FindByCallName(const WString& name) const {
@@ -350,6 +367,7 @@ DWORD Target::Seek(size_t index, DWORD_PTR handle, LONG amount, DWORD type) {
 bool Target::Unload(size_t index) {
     Slot& slot = slots_.at(index);
     if (!slot.context) return false;
+    cesim::DeregisterStreamDevice(slot.callName);
     slot.entries.Deinit(slot.context);
     slot.context = 0;
     RemoveActiveKey(slot);

@@ -27,18 +27,7 @@ struct BoardConfig {
 };
 
 // The stream interface a driver library exports under its prefix.
-struct StreamEntries {
-    DWORD_PTR (*Init)(LPCWSTR, LPCVOID);
-    BOOL (*Deinit)(DWORD_PTR);
-    DWORD_PTR (*Open)(DWORD_PTR, DWORD, DWORD);
-    BOOL (*Close)(DWORD_PTR);
-    DWORD (*Read)(DWORD_PTR, LPVOID, DWORD);
-    DWORD (*Write)(DWORD_PTR, LPCVOID, DWORD);
-    DWORD (*Seek)(DWORD_PTR, LONG, DWORD);
-    BOOL (*IOControl)(DWORD_PTR, DWORD, BYTE*, DWORD, BYTE*, DWORD, DWORD*);
-    void (*PowerUp)(DWORD_PTR);
-    void (*PowerDown)(DWORD_PTR);
-};
+typedef cesim::StreamEntries StreamEntries;
 
 extern const WString PCI_INSTANCE_ROOT;  // Drivers\BuiltIn\PCI\Instance
 extern const WString ACTIVE_ROOT;        // Drivers\Active
@@ -66,8 +55,9 @@ public:
     // can change the key before the driver reads it; empty with `error` when
     // the board's prefix has no free index (AOC0: to AOC9: all taken). Activate
     // then loads the library, calls its entry routine on first load and Init
-    // with the active key's path. False with `error` when any step fails; a
-    // failed Init leaves no active key behind.
+    // with the active key's path, and makes the device reachable by its name
+    // through CreateFileW. False with `error` when any step fails; a failed
+    // Init leaves no active key behind.
     WString CreateActiveKey(size_t index, std::string* error = nullptr);
     bool Activate(size_t index, std::string* error = nullptr);
     bool IsActive(size_t index) const { return slots_.at(index).context != 0; }
@@ -90,8 +80,12 @@ public:
     DWORD Write(size_t index, DWORD_PTR handle, LPCVOID buffer, DWORD count);
     DWORD Seek(size_t index, DWORD_PTR handle, LONG amount, DWORD type);
     const StreamEntries* Entries(size_t index) const;
+    // The program file the target's folder holds under `name` ("aocctl" or
+    // "aocctl.exe", in any letter case); empty when it holds none.
+    std::string FindProgram(const std::string& name) const;
     // The driver library file the board's "Dll" value named.
     const std::string& LibraryPath(size_t index) const { return slots_.at(index).libraryPath; }
+    // The name goes (once no call is inside the driver through it), then
     // Deinit, then the active key goes and the library is released.
     bool Unload(size_t index);
 

@@ -31,7 +31,7 @@ inline std::ostream& operator<<(std::ostream& os, const Outcome& o) {
     return os << std::hex << "{result " << o.result << ", thread error 0x" << o.threadError << ", count 0x"
               << o.count << ", LastError 0x" << o.lastError << "}" << std::dec;
 }
-inline Outcome Failed(DWORD error, DWORD count) { return {FALSE, DriverThreadError(error), count, error}; }
+inline Outcome Failed(DWORD error, DWORD count) { return {FALSE, DRIVER_THREAD_ERROR(error), count, error}; }
 
 // One channel setting; voltage only unless a current pair is given.
 inline AoChannelSetting Setting(WORD code, float vmax, float vmin, float cmax = 0.0f, float cmin = 0.0f) {

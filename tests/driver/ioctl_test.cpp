@@ -133,7 +133,7 @@ TEST_F(IoControlTest, PortReadsAndWritesMoveExactlyTheirWidth) {
         std::memset(board.bytes + 24, 0xEE, 4);
         PortRequest request = {24, 0xD4C3B2A1};
         // The write codes use no output buffer.
-        EXPECT_EQ(Call(Handle(), w.code, &request, PortWriteRequestBytes(w.width), nullptr, 0),
+        EXPECT_EQ(Call(Handle(), w.code, &request, PORT_WRITE_REQUEST_BYTES(w.width), nullptr, 0),
                   (Outcome{TRUE, kUntouchedError, 0, 0}));
         EXPECT_EQ(std::memcmp(board.bytes + 24, w.after, 4), 0) << w.width;
     }

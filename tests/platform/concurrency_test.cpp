@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -110,6 +112,49 @@ TEST(PlatformConcurrency, IoSpaceServesAccessesWhileDevicesComeAndGo) {
     cesim::DetachIoDevice(&steady);
     EXPECT_EQ(steady.writes.load(), static_cast<DWORD>(THREADS * ROUNDS * 10));
     EXPECT_EQ(steady.reads.load(), static_cast<DWORD>(THREADS * ROUNDS * 10));
+}
+
+// A driver whose IOControl holds each caller until released, counting those inside.
+std::atomic<int> g_inside{0};
+std::atomic<bool> g_release{false};
+BOOL HoldingIoControl(DWORD_PTR, DWORD, BYTE*, DWORD, BYTE*, DWORD, DWORD*) {
+    ++g_inside;
+    while (!g_release) std::this_thread::yield();
+    --g_inside;
+    return TRUE;
+}
+DWORD_PTR OpenAny(DWORD_PTR context, DWORD, DWORD) { return context; }
+
+bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 5000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return condition();
+}
+
+TEST(PlatformConcurrency, StreamCallsRunTogetherAndADeviceLeavesOnlyOnceTheyEnd) {
+    cesim::StreamEntries entries = {};
+    entries.Open = &OpenAny;
+    entries.IOControl = &HoldingIoControl;
+    ASSERT_TRUE(cesim::RegisterStreamDevice(TEXT("TST1:"), entries, 1));
+    HANDLE h = CreateFileW(TEXT("TST1:"), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    g_release = false;
+    std::vector<std::thread> callers;
+    for (int t = 0; t < THREADS; ++t) {
+        callers.emplace_back([h] { EXPECT_TRUE(DeviceIoControl(h, 1, nullptr, 0, nullptr, 0, nullptr, nullptr)); });
+    }
+    EXPECT_TRUE(WaitFor([] { return g_inside == THREADS; })) << "the device manager serialises no driver";
+    std::atomic<bool> left{false};
+    std::thread unload([&] {
+        cesim::DeregisterStreamDevice(TEXT("TST1:"));
+        left = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(left) << "the driver may not go while calls are inside it";
+    g_release = true;
+    for (std::thread& t : callers) t.join();
+    unload.join();
+    EXPECT_TRUE(left);
+    EXPECT_TRUE(CloseHandle(h));
 }
 
 }  // namespace

@@ -54,7 +54,8 @@ TEST(BoardTest, ChannelsDriveTheirCodeOnTheRangeTheirBitsSelect) {
         EXPECT_EQ(out.code, c.code) << c.channel << " " << c.data;
         EXPECT_DOUBLE_EQ(out.volts, c.volts) << c.channel << " " << c.data;
     }
-    EXPECT_DOUBLE_EQ(sim::Board::Milliamps(2.5, 4, 20), 12.0);
+    EXPECT_DOUBLE_EQ(sim::Board::Milliamps(2048, 4, 20), 12.0);
+    EXPECT_DOUBLE_EQ(sim::Board::Milliamps(4095 + 4096, 0, 20), 20.0 - 20.0 / 4096) << "the low 12 bits";
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include "registry_layout.h"
 #include "startup_watch.h"
 #include "target.h"
+#include "aoc_ioctl.h"
+#include "vqx6406s.h"
 
 namespace {
 
@@ -24,6 +26,13 @@ protected:
         cesim::ResetAll();
     }
     sim::Target& T() { return *target_; }
+    // A board in its own slot and 0x100 ports of its own.
+    static sim::BoardConfig InSlot(DWORD slot) {
+        sim::BoardConfig config;
+        config.slot = slot;
+        config.ioBase = 0xD000 + 0x100 * (slot - 1);
+        return config;
+    }
 
     std::unique_ptr<sim::Target> target_ = std::make_unique<sim::Target>();
     size_t heap_ = 0;
@@ -96,11 +105,8 @@ TEST_F(TargetTest, LoadsTheDriverAndStartsTheBoardEndToEnd) {
 }
 
 TEST_F(TargetTest, BoardsShareOneLoadedLibraryAndTheirOwnNames) {
-    sim::BoardConfig second;
-    second.slot = 2;
-    second.ioBase = 0xD100;
     ASSERT_EQ(T().AddBoard(), 0);
-    ASSERT_EQ(T().AddBoard(second), 1);
+    ASSERT_EQ(T().AddBoard(InSlot(2)), 1);
     ASSERT_TRUE(T().Activate(0));
     ASSERT_TRUE(T().Activate(1));
     EXPECT_EQ(T().CallName(1), TEXT("AOC2:"));
@@ -110,12 +116,41 @@ TEST_F(TargetTest, BoardsShareOneLoadedLibraryAndTheirOwnNames) {
     T().Unload(0);
     EXPECT_TRUE(T().IsActive(1));
     EXPECT_TRUE(T().Close(1, T().Open(1))) << "the library stays while a board uses it";
-    sim::BoardConfig third;
-    third.slot = 3;
-    third.ioBase = 0xD200;
-    ASSERT_EQ(T().AddBoard(third), 2);
+    ASSERT_EQ(T().AddBoard(InSlot(3)), 2);
     ASSERT_TRUE(T().Activate(2));
     EXPECT_EQ(T().CallName(2), TEXT("AOC1:")) << "the freed index is taken again";
+}
+
+// An application's CreateFileW reaches the board the name belongs to now.
+TEST_F(TargetTest, ApplicationsOpenABoardByItsNameWhileItIsLoaded) {
+    ASSERT_EQ(T().AddBoard(), 0);
+    ASSERT_TRUE(T().Activate(0));
+    HANDLE h = CreateFileW(TEXT("AOC1:"), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const ::DeviceContext* device = reinterpret_cast<const ::DeviceContext*>(T().DeviceContext(0));
+    EXPECT_EQ(device->OpenCount, 1);
+    BYTE in[4] = {20, 0, 0, 0}, out = 0;
+    DWORD count = 0;
+    EXPECT_TRUE(DeviceIoControl(h, IOCTL_PORT_READ_BYTE, in, sizeof in, &out, 1, &count, nullptr));
+    EXPECT_EQ(count, 1u);
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_EQ(device->OpenCount, 0);
+    h = CreateFileW(TEXT("AOC1:"), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    T().Unload(0);
+    EXPECT_FALSE(DeviceIoControl(h, IOCTL_PORT_READ_BYTE, in, sizeof in, &out, 1, &count, nullptr));
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_EQ(CreateFileW(TEXT("AOC1:"), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+}
+
+// A fixed "Index" another loaded board's name holds keeps this one unloaded.
+TEST_F(TargetTest, ANameInUseIsNotGivenTwice) {
+    ASSERT_EQ(T().AddBoard(), 0);
+    ASSERT_EQ(T().AddBoard(InSlot(2)), 1);
+    ASSERT_TRUE(T().Activate(0));
+    sim::SetDword(T().DeviceKey(1), TEXT("Index"), 1);
+    std::string error;
+    EXPECT_FALSE(T().Activate(1, &error));
+    EXPECT_EQ(error, "the device manager has AOC1: in use already, so it does not load the board");
 }
 
 // CE gives a prefix's devices one digit each: AOC1: to AOC9:, then AOC0:.

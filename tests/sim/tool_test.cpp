@@ -252,12 +252,44 @@ TEST_F(ToolRunTest, AFailedSaveSaysWhy) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 0) << "nothing left behind";
 }
 
+// Programs of the target run in its process after the requests; what they
+// print joins the run's output, and the outputs printed last are theirs.
+TEST_F(ToolRunTest, ProgramsRunInTheTargetAfterTheBoardsStart) {
+    const std::string boards = " --import " + Quote(AOC_EXAMPLE_SCRIPT) + " --board slot=3 --board slot=4,switch=2";
+    Outcome run = Sim(boards + " --run 'aocctl list' --run 'aocctl switch=2 range 3 -5..5V write 3 -2.5V'");
+    ASSERT_EQ(run.status, 0) << run.out;
+    for (const char* line : {"\n$ aocctl list\nAOC1:  device 0  switch 0  bus 0 slot 3  I/O 0xd000+0x20\n",
+                             "AOC2:  device 1  switch 2  bus 0 slot 4  I/O 0xd100+0x20\n",
+                             "AOC2: AO3 range -5..5 V\nAOC2: AO3 -2.5V: code 1024, -2.5000 V\n",
+                             "    AO3  code 1024 on -5..5 V: -2.500 V\n"}) {
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin\n" << run.out;
+    }
+    struct Case {
+        std::string args;
+        int status;
+        std::string text;
+    } cases[] = {
+        {boards + " --run 'aocctl switch=5 strobe'", 1,
+         "aocctl: switch=5: no board that the driver has published and that is loaded now answers to that name or "
+         "number\n(exit status 1)\n"},
+        {boards + " --run 'aocctl AOC1: write 3 9V'", 1, "aocctl: 9V: the value lies outside the channel's range\n"},
+        {boards + " --run 'aocctl AOC1: jump'", 1, "aocctl: a command is unknown or lacks its arguments\nusage:"},
+        {boards + " --run 'aocctl.EXE AOC1: clamp write 3 9V'", 0, "AOC1: AO3 9V: code 4095, 4.9976 V\n"},
+        {boards + " --run 'nothing here'", 2, "aoc-sim: --run 'nothing here': the target folder holds no such program\n"},
+    };
+    for (const Case& c : cases) {
+        Outcome failed = Sim(c.args);
+        EXPECT_EQ(failed.status, c.status) << c.args << "\n" << failed.out;
+        EXPECT_NE(failed.out.find(c.text), std::string::npos) << c.text << "\nin\n" << failed.out;
+    }
+}
+
 TEST_F(ToolRunTest, HelpDescribesEveryOption) {
     Outcome run = Sim("--help");
     EXPECT_EQ(run.status, 0);
-    for (const char* word : {"--registry FILE", "--import SCRIPT", "--board LIST", "switch", "subsys",
+    for (const char* word : {"--registry FILE", "--import SCRIPT", "--board LIST", "switch", "subsys", "--run",
                              "Exit status: 0 when every board started", "; 1 when a board did not start",
-                             "; 2 for a malformed option"}) {
+                             "2 for a malformed option"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     }
 }

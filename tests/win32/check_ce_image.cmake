@@ -1,10 +1,12 @@
 # cmake -DOBJDUMP=... -DLIBRARY=x.dll -DSUBSYSTEM_VERSION=5.0 -DOBJECTS=a.obj;b.a
-#       -P check_ce_image.cmake
-# Fails unless the library is an image a Windows CE x86 loader takes: i386,
-# subsystem Windows CE GUI (9) at SUBSYSTEM_VERSION at most, base relocations
-# kept, nothing of a compiler runtime's start-up (thread-local storage,
-# constructor and destructor lists, unwind tables), and the processor's own
-# port instructions, all six, with the port in DX. The OBJECTS it is linked
+#       [-DPORT_INSTRUCTIONS=ALL|NONE] -P check_ce_image.cmake
+# Fails unless the library (or program) is an image a Windows CE x86 loader
+# takes: i386, subsystem Windows CE GUI (9) at SUBSYSTEM_VERSION at most, base
+# relocations kept, nothing of a compiler runtime's start-up (thread-local
+# storage, constructor and destructor lists, unwind tables), and the
+# processor's own port instructions: all six, with the port in DX (the
+# default, a driver's), or none (an application's, which may not reach the
+# ports and trusts a driver to). The OBJECTS it is linked
 # from hold no static constructor or destructor either: no start-up code
 # would run them, and the linker folds their lists into .text unseen.
 cmake_minimum_required(VERSION 3.25)
@@ -45,12 +47,21 @@ foreach(section .tls .CRT .ctors .dtors .eh_frame .pdata)
     list(APPEND failures "carries a ${section} section, which only a compiler runtime needs")
   endif()
 endforeach()
+if(NOT DEFINED PORT_INSTRUCTIONS)
+  set(PORT_INSTRUCTIONS ALL)
+endif()
+set(port_instructions 0)
 foreach(instruction "ec[ \t]+in[ \t]+\\(%dx\\),%al" "66 ed[ \t]+in[ \t]+\\(%dx\\),%ax" "ed[ \t]+in[ \t]+\\(%dx\\),%eax"
                     "ee[ \t]+out[ \t]+%al,\\(%dx\\)" "66 ef[ \t]+out[ \t]+%ax,\\(%dx\\)" "ef[ \t]+out[ \t]+%eax,\\(%dx\\)")
-  if(NOT code MATCHES "\t${instruction}")
+  if(code MATCHES "\t${instruction}")
+    math(EXPR port_instructions "${port_instructions} + 1")
+  elseif(PORT_INSTRUCTIONS STREQUAL "ALL")
     list(APPEND failures "no instruction matching ${instruction}")
   endif()
 endforeach()
+if(PORT_INSTRUCTIONS STREQUAL "NONE" AND port_instructions GREATER 0)
+  list(APPEND failures "${port_instructions} kinds of port instruction, where it may reach no port")
+endif()
 
 foreach(object IN LISTS OBJECTS)
   execute_process(COMMAND ${OBJDUMP} -h ${object} OUTPUT_VARIABLE sections RESULT_VARIABLE rc)
@@ -69,4 +80,4 @@ if(failures)
   list(JOIN failures "\n  " text)
   message(FATAL_ERROR "${LIBRARY}:\n  ${text}")
 endif()
-message(STATUS "${LIBRARY}: a CE x86 image, subsystem 9 version ${major}.${minor}, the six port instructions")
+message(STATUS "${LIBRARY}: a CE x86 image, subsystem 9 version ${major}.${minor}, ${port_instructions} of the six port instructions")

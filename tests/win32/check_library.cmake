@@ -35,7 +35,7 @@ foreach(line IN LISTS lines)
 endforeach()
 
 set(failures "")
-set(sorted ${names})
+set(sorted "${names}")  # quoted: a program exports no name, and the list is empty
 list(SORT sorted COMPARE STRING)
 if(NOT sorted STREQUAL names)
   list(JOIN names " " shown)

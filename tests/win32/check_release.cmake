@@ -1,7 +1,8 @@
-# cmake -DBUILD=dir -DOUT=dir -DFILES=a;b -DPCI6406CFG=dll -DVQX6406S=dll -P check_release.cmake
+# cmake -DBUILD=dir -DOUT=dir -DFILES=a;b -DPCI6406CFG=dll -DVQX6406S=dll -DAOCLIB=dll -DAOCCTL=exe
+#       -P check_release.cmake
 # Lays out the release from BUILD into OUT as an OEM gets it and fails unless
-# it holds exactly FILES, the DLLs are the ones built, and README.txt names
-# every file of the folder where it tells what goes where.
+# it holds exactly FILES, the binaries are the ones built, and README.txt
+# names every file of the folder where it tells what goes where.
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${OUT})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --component release --prefix ${OUT}
@@ -17,7 +18,8 @@ set(failures "")
 if(NOT found STREQUAL wanted)
   list(APPEND failures "holds ${found}; expected ${wanted}")
 endif()
-foreach(pair "host/PCI6406Cfg.dll=${PCI6406CFG}" "target/VQX6406S.dll=${VQX6406S}")
+foreach(pair "host/PCI6406Cfg.dll=${PCI6406CFG}" "target/VQX6406S.dll=${VQX6406S}" "target/AOCLIB.dll=${AOCLIB}"
+             "target/aocctl.exe=${AOCCTL}")
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 shipped)
   list(GET pair 1 built)

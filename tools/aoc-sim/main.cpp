@@ -81,27 +81,54 @@ int main(int argc, char** argv) {
         if (!session.Import(script, &error)) return Fail(error, FAILED);
     }
     if (!session.AddBoards(boards, &error)) return Fail(error, FAILED);
-    // A request for a board that will not be there is bad input: refused
-    // before any board starts, and the registry file stays as it was.
+    // A request for a board that will not be there, or a program the target
+    // does not hold, is bad input: refused before any board starts, and the
+    // registry file stays as it was.
     std::vector<std::string> names;
     for (const sim::WString& name : session.Target().PlannedCallNames()) names.push_back(sim::Narrow(name));
     if (!CheckRequestBoards(requests, names, &error)) return Fail(error, BAD_ARGUMENTS);
+    for (const std::string& program : options.programs) {
+        if (session.ProgramFile(program).empty()) {
+            return Fail("--run '" + Echo(program) + "': the target folder holds no such program", BAD_ARGUMENTS);
+        }
+    }
 
     bool started = session.StartBoards();
     session.PrintBoards(std::cout);
+    RequestRunner runner(session);
+    bool ran = true;
     if (!requests.empty()) {
-        RequestRunner runner(session);
         if (runner.Resolve(requests, &error)) {
             std::cout << "\n";
             runner.Run(requests, std::cout);
-            std::cout << "\n";
-            runner.PrintOutputs(std::cout);
         } else {
             // A board that did not start: what did start is still saved.
             std::cout.flush();
             std::fprintf(stderr, "aoc-sim: %s; no request was sent\n", error.c_str());
             started = false;
+            ran = false;
         }
+    }
+    // The programs run in the target's process: what they print joins ours.
+    for (const std::string& program : options.programs) {
+        if (!ran) break;
+        std::cout << "\n$ " << Echo(program, 160) << "\n";
+        std::cout.flush();
+        int status = 0;
+        if (!session.RunProgram(program, &status, &error)) {
+            std::fprintf(stderr, "aoc-sim: --run '%s': %s\n", Echo(program, 160).c_str(), error.c_str());
+            started = false;
+            break;
+        }
+        std::fflush(stdout);
+        if (status != 0) {
+            std::cout << "(exit status " << status << ")\n";
+            started = false;
+        }
+    }
+    if (ran && (!requests.empty() || !options.programs.empty())) {
+        std::cout << "\n";
+        runner.PrintOutputs(std::cout);
     }
     std::cout.flush();
 

@@ -68,6 +68,17 @@ const OptionRow ROWS[] = {
          o.requests.push_back({true, v});
          return true;
      }},
+    {"--run", "'PROGRAM ARGUMENTS'",
+     "run a program of the target (aocctl) in the target's process once the requests are sent, with the rest "
+     "of the text as its command line, and print what it prints (repeatable; the programs run in order)",
+     [](Options& o, const std::string& v, std::string* e) {
+         if (v.find_first_not_of(" \t") == std::string::npos) {
+             *e = "--run needs a program";
+             return false;
+         }
+         o.programs.push_back(v);
+         return true;
+     }},
 };
 
 }  // namespace
@@ -130,6 +141,7 @@ std::string UsageText() {
     std::string text =
         "usage: aoc-sim [--registry FILE] [--import SCRIPT]... [--board LIST]...\n"
         "               [--on NAME] [--request TEXT | --requests FILE]...\n"
+        "               [--run 'PROGRAM ARGUMENTS']...\n"
         "\n"
         "Starts PCI-6406 boards on a simulated Windows CE target: the PCI bus lists\n"
         "each board, the device manager loads the VQX6406S driver for it (at most ten\n"
@@ -137,9 +149,10 @@ std::string UsageText() {
         "configures it from the registry. For every board it prints the call name,\n"
         "device number, SwitchID, display name and the four channel settings its\n"
         "start-up gave it, and where the settings came from. Then it sends the\n"
-        "requests in order and ends with each board's registers and the output every\n"
-        "channel drives. A malformed request, or one for a board that will not be\n"
-        "there, is reported with its place, and then no board starts.\n"
+        "requests in order, runs the programs, and ends with each board's registers\n"
+        "and the output every channel drives. A malformed request, one for a board\n"
+        "that will not be there, or a program the target does not hold is reported\n"
+        "with its place, and then no board starts.\n"
         "\n"
         "options:\n";
     for (const OptionRow& r : ROWS) {
@@ -186,10 +199,11 @@ std::string UsageText() {
         "\n"
         "Exit status: 0 when every board started and the registry file, if one was\n"
         "given, was saved; 1 when a board did not start or its requests could not\n"
-        "be sent, when the boards cannot be placed as given, or when a file cannot\n"
-        "be read or saved; 2 for a malformed option, board list or request, or a\n"
-        "request for a board that will not be there (then no board starts and the\n"
-        "registry file is not written).\n"
+        "be sent, when a program --run runs ends with another status, when the\n"
+        "boards cannot be placed as given, or when a file cannot be read or saved;\n"
+        "2 for a malformed option, board list or request, a request for a board\n"
+        "that will not be there or a program that is not there (then no board\n"
+        "starts and the registry file is not written).\n"
         "\n"
         "examples:\n"
         "  aoc-sim --registry target.reg --import PCI6406.reg --board slot=3 --board slot=4,switch=2\n"
@@ -198,6 +212,12 @@ std::string UsageText() {
         "          --request 'write-channel 0 3072'\n"
         "  aoc-sim --board slot=3,switch=0x3b --on AOC1: --request open \\\n"
         "          --request 'ioctl IOCTL_PORT_READ_BYTE in=14,00,00,00 out=1' --request 'get-range 9'\n"
-        "tools/aoc-sim/examples/edge-cases.txt sends the interface's edge cases.\n";
+        "  aoc-sim --board slot=3 --board slot=4,switch=3 --run 'aocctl list' \\\n"
+        "          --run 'aocctl switch=3 range 1 -10..10V write 1 -2.5V'\n"
+        "tools/aoc-sim/examples/edge-cases.txt sends the interface's edge cases.\n"
+        "\n"
+        "Programs are looked for in the target's folder, beside the driver library;\n"
+        "aocctl is the application library's program (aocctl with no arguments says\n"
+        "how to use it).\n";
     return text;
 }

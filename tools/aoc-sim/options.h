@@ -16,6 +16,7 @@ struct Options {
         std::string text;
     };
     std::vector<RequestSource> requests;
+    std::vector<std::string> programs;     // --run, in order: "PROGRAM ARGUMENTS"
 };
 
 // False with a one-line `error` for an unknown option, a missing value or a

@@ -637,9 +637,9 @@ void RequestRunner::RunOne(const Request& r, size_t index, std::ostream& out) {
     case RequestKind::ReadByte: code = IOCTL_PORT_READ_BYTE; outBytes = 1; break;
     case RequestKind::ReadWord: code = IOCTL_PORT_READ_WORD; outBytes = 2; break;
     case RequestKind::ReadDword: code = IOCTL_PORT_READ_DWORD; outBytes = 4; break;
-    case RequestKind::WriteByte: code = IOCTL_PORT_WRITE_BYTE; in = BytesOf(port, PortWriteRequestBytes(1)); break;
-    case RequestKind::WriteWord: code = IOCTL_PORT_WRITE_WORD; in = BytesOf(port, PortWriteRequestBytes(2)); break;
-    case RequestKind::WriteDword: code = IOCTL_PORT_WRITE_DWORD; in = BytesOf(port, PortWriteRequestBytes(4)); break;
+    case RequestKind::WriteByte: code = IOCTL_PORT_WRITE_BYTE; in = BytesOf(port, PORT_WRITE_REQUEST_BYTES(1)); break;
+    case RequestKind::WriteWord: code = IOCTL_PORT_WRITE_WORD; in = BytesOf(port, PORT_WRITE_REQUEST_BYTES(2)); break;
+    case RequestKind::WriteDword: code = IOCTL_PORT_WRITE_DWORD; in = BytesOf(port, PORT_WRITE_REQUEST_BYTES(4)); break;
     case RequestKind::SetRange: code = IOCTL_AO_SET_CHANNEL_RANGE; break;
     case RequestKind::GetRange: code = IOCTL_AO_GET_CHANNEL_RANGE; outBytes = RANGE_REPLY_BYTES; break;
     case RequestKind::WriteChannel:
@@ -714,7 +714,7 @@ void RequestRunner::PrintOutputs(std::ostream& out) const {
             // A current loop rides on 0..5 V; the board cannot tell, the channel's setting can.
             if (setting.CurrentMax != 0.0f && o.rangeCode == 0) {
                 std::snprintf(text, sizeof text, "%.3f mA (%g..%g mA)",
-                              sim::Board::Milliamps(o.volts, setting.CurrentMin, setting.CurrentMax),
+                              sim::Board::Milliamps(o.code, setting.CurrentMin, setting.CurrentMax),
                               setting.CurrentMin, setting.CurrentMax);
             } else {
                 std::snprintf(text, sizeof text, "%.3f V", o.volts);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "module.h"
 #include "reg_file.h"
 #include "registry_layout.h"
 #include "settings_text.h"
@@ -120,6 +121,36 @@ void Session::PrintBoard(std::ostream& out, size_t index) const {
         out << "    AO" << channel << "  " << Range(s.channels[channel]) << "  InitialCode "
             << s.channels[channel].InitialCode << "\n";
     }
+}
+
+namespace {
+
+// The program's name and what follows it, without the blanks between.
+void SplitCommand(const std::string& line, std::string* program, std::string* arguments) {
+    size_t start = line.find_first_not_of(" \t");
+    size_t end = start == std::string::npos ? std::string::npos : line.find_first_of(" \t", start);
+    *program = start == std::string::npos ? std::string() : line.substr(start, end - start);
+    size_t rest = end == std::string::npos ? std::string::npos : line.find_first_not_of(" \t", end);
+    *arguments = rest == std::string::npos ? std::string() : line.substr(rest);
+}
+
+}  // namespace
+
+std::string Session::ProgramFile(const std::string& commandLine) const {
+    std::string program, arguments;
+    SplitCommand(commandLine, &program, &arguments);
+    return program.empty() ? std::string() : target_.FindProgram(program);
+}
+
+bool Session::RunProgram(const std::string& commandLine, int* exitCode, std::string* error) {
+    std::string program, arguments;
+    SplitCommand(commandLine, &program, &arguments);
+    std::string file = ProgramFile(commandLine);
+    if (file.empty()) {
+        *error = "the target holds no program " + program;
+        return false;
+    }
+    return sim::RunProgram(file, arguments, exitCode, error);
 }
 
 int Session::FindBoard(const std::string& callName) const { return target_.FindByCallName(sim::Widen(callName)); }

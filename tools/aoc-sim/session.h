@@ -23,6 +23,13 @@ public:
     // The board whose call name this is (AOC1:), or -1.
     int FindBoard(const std::string& callName) const;
     sim::Target& Target() { return target_; }
+    // "PROGRAM ARGUMENTS": the program file the target's folder holds under
+    // its first word, or empty.
+    std::string ProgramFile(const std::string& commandLine) const;
+    // Runs the program in the target's process, as the target runs it in one
+    // of its own, with the rest of the line as its command line. False with
+    // `error` when it could not run.
+    bool RunProgram(const std::string& commandLine, int* exitCode, std::string* error);
     // Unloads every board, so that only what persists is saved.
     void Shutdown();
     bool SaveRegistry(const std::string& file, std::string* error);

@@ -81,12 +81,45 @@ CE_SIM_API bool ThreadLibraryCallsDisabled(HMODULE module);
 // ---- Caller address space -----------------------------------------------------
 // Buffers of a simulated calling process. Each gets a 32-bit caller address;
 // MapCallerPtr turns an address range that lies wholly inside one registered
-// buffer into a pointer to the buffer and refuses every other range. Regions
-// are spaced apart, so running off one never lands in the next.
+// buffer into a pointer to the buffer. Regions are spaced apart, so running
+// off one never lands in the next. It also maps, to themselves, ranges that
+// lie wholly inside one live LocalAlloc block, which is how code in the
+// calling process hands over its own records: LocalAlloc's blocks lie below
+// 4 GB as all of a CE process's memory does. Every other range is refused.
 
 CE_SIM_API DWORD RegisterCallerBuffer(void* data, DWORD bytes);
 CE_SIM_API void UnregisterCallerBuffer(DWORD callerAddress);
 CE_SIM_API void ResetCallerSpace();
+
+// ---- Stream devices ---------------------------------------------------------------
+// What the device manager knows of a loaded stream driver: the entry points it
+// found in the library under the device's prefix (any may be null), and the
+// device context the driver's Init returned.
+struct StreamEntries {
+    DWORD_PTR (*Init)(LPCWSTR, LPCVOID);
+    BOOL (*Deinit)(DWORD_PTR);
+    DWORD_PTR (*Open)(DWORD_PTR, DWORD, DWORD);
+    BOOL (*Close)(DWORD_PTR);
+    DWORD (*Read)(DWORD_PTR, LPVOID, DWORD);
+    DWORD (*Write)(DWORD_PTR, LPCVOID, DWORD);
+    DWORD (*Seek)(DWORD_PTR, LONG, DWORD);
+    BOOL (*IOControl)(DWORD_PTR, DWORD, BYTE*, DWORD, BYTE*, DWORD, DWORD*);
+    void (*PowerUp)(DWORD_PTR);
+    void (*PowerDown)(DWORD_PTR);
+};
+
+// Makes a loaded device reachable by its name ("AOC1:"): CreateFileW opens it
+// through the driver's Open, and DeviceIoControl and CloseHandle on the handle
+// go to its IOControl and Close with the open context Open returned. False
+// when a device of that name (in any letter case) is registered already.
+CE_SIM_API bool RegisterStreamDevice(const WString& name, const StreamEntries& entries, DWORD_PTR deviceContext);
+// Takes the name away and returns once no call is inside the driver through
+// it, so that the driver may be deinitialised. Handles still open outlive the
+// device: DeviceIoControl on them fails with ERROR_INVALID_HANDLE_STATE, and
+// CloseHandle releases them without reaching the driver.
+CE_SIM_API void DeregisterStreamDevice(const WString& name);
+// Handles that CreateFileW opened on stream devices and no CloseHandle closed.
+CE_SIM_API size_t OpenStreamHandles();
 
 // ---- I/O space ------------------------------------------------------------------
 // 65536 ports. A device claims a range of them; an access that lies wholly in

@@ -1,4 +1,7 @@
-// The address space of a simulated calling process, for MapCallerPtr.
+// The address space of the calling process, for MapCallerPtr: the buffers a
+// test or the simulator registers as a simulated caller's, and the live
+// blocks of the local heap, which lie below 4 GB as a CE process's memory
+// does, so that target code may pass their addresses as DWORDs.
 #include <map>
 #include <mutex>
 
@@ -30,13 +33,16 @@ CE_API LPVOID MapCallerPtr(LPVOID ptr, DWORD dwLen) {
     uintptr_t raw = reinterpret_cast<uintptr_t>(ptr);
     if (raw == 0 || raw >= ADDRESS_LIMIT) return nullptr;
     uint64_t address = raw;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    auto it = g_regions.upper_bound(static_cast<DWORD>(address));
-    if (it == g_regions.begin()) return nullptr;
-    const Region& r = (--it)->second;
-    uint64_t offset = address - r.address;
-    if (offset > r.bytes || dwLen > r.bytes - offset) return nullptr;
-    return r.data + offset;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto it = g_regions.upper_bound(static_cast<DWORD>(address));
+        if (it != g_regions.begin()) {
+            const Region& r = (--it)->second;
+            uint64_t offset = address - r.address;
+            if (offset <= r.bytes && dwLen <= r.bytes - offset) return r.data + offset;
+        }
+    }
+    return cesim::detail::MapLocalBlock(raw, dwLen);
 }
 
 namespace cesim {

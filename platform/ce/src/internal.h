@@ -19,6 +19,9 @@ bool EqualNoCase(const WString& a, const WString& b);
 DWORD PortIn(USHORT port, int width);
 void PortOut(USHORT port, int width, DWORD value);
 
+// The range if it lies wholly inside a live LocalAlloc block, else null.
+void* MapLocalBlock(uintptr_t address, DWORD bytes);
+
 // Length of a zero-terminated UTF-16 text.
 size_t TextLength(const WCHAR* text);
 

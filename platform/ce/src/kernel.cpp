@@ -4,9 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "internal.h"
 
@@ -14,12 +19,54 @@ namespace {
 
 // ---- Local heap ---------------------------------------------------------------
 
+struct Block {
+    size_t bytes;
+    void* mapping;  // what the block was cut from (natively); its length
+    size_t mappingBytes;
+};
 std::mutex g_heapMutex;
-std::unordered_set<void*> g_blocks;
+std::map<uintptr_t, Block> g_blocks;  // by address
 
 // Blocks taken without LMEM_ZEROINIT hold this pattern, so code that relies on
 // zero-filled memory it never asked for shows up.
 const int UNINITIALISED_FILL = 0xCD;
+// Blocks are aligned for any of the platform's types.
+const size_t BLOCK_ALIGNMENT = 16;
+
+// Every address of a CE process lies below 4 GB, and target code hands
+// addresses to drivers as DWORDs (a RangeRequest's record): natively each
+// block gets pages of its own there. It ends where a page nobody may touch
+// begins, so running off its end faults at once.
+Block NewBlock(size_t bytes, void** at) {
+    Block block = {bytes, nullptr, 0};
+#if defined(_WIN32)
+    *at = std::malloc(bytes);
+#else
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t rounded = (bytes + BLOCK_ALIGNMENT - 1) & ~(BLOCK_ALIGNMENT - 1);
+    block.mappingBytes = (rounded + page - 1) / page * page + page;
+    block.mapping = mmap(nullptr, block.mappingBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT,
+                         -1, 0);
+    if (block.mapping == MAP_FAILED) {
+        *at = nullptr;
+        return block;
+    }
+    BYTE* guard = static_cast<BYTE*>(block.mapping) + block.mappingBytes - page;
+    mprotect(guard, page, PROT_NONE);
+    *at = guard - rounded;
+#endif
+    return block;
+}
+
+void DropBlock(void* at, const Block& block) {
+#if defined(_WIN32)
+    (void)block;
+    std::free(at);
+#else
+    (void)at;
+    munmap(block.mapping, block.mappingBytes);
+#endif
+}
 
 // ---- Critical sections ----------------------------------------------------------
 
@@ -66,27 +113,32 @@ CE_API HLOCAL LocalAlloc(UINT uFlags, UINT uBytes) {
         return nullptr;
     }
     size_t size = uBytes ? uBytes : 1;
-    void* block = std::malloc(size);
-    if (!block) {
+    void* at = nullptr;
+    Block block = NewBlock(size, &at);
+    if (!at) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    std::memset(block, (uFlags & LMEM_ZEROINIT) ? 0 : UNINITIALISED_FILL, size);
+    std::memset(at, (uFlags & LMEM_ZEROINIT) ? 0 : UNINITIALISED_FILL, size);
     std::lock_guard<std::mutex> lock(g_heapMutex);
-    g_blocks.insert(block);
-    return block;
+    g_blocks[reinterpret_cast<uintptr_t>(at)] = block;
+    return at;
 }
 
 CE_API HLOCAL LocalFree(HLOCAL hMem) {
     if (!hMem) return nullptr;
+    Block block;
     {
         std::lock_guard<std::mutex> lock(g_heapMutex);
-        if (g_blocks.erase(hMem) == 0) {
+        auto it = g_blocks.find(reinterpret_cast<uintptr_t>(hMem));
+        if (it == g_blocks.end()) {
             SetLastError(ERROR_INVALID_HANDLE);
             return hMem;
         }
+        block = it->second;
+        g_blocks.erase(it);
     }
-    std::free(hMem);
+    DropBlock(hMem, block);
     return nullptr;
 }
 
@@ -150,6 +202,19 @@ CE_API BOOL DisableThreadLibraryCalls(HMODULE hLibModule) {
 }
 
 namespace cesim {
+namespace detail {
+
+void* MapLocalBlock(uintptr_t address, DWORD bytes) {
+    std::lock_guard<std::mutex> lock(g_heapMutex);
+    auto it = g_blocks.upper_bound(address);
+    if (it == g_blocks.begin()) return nullptr;
+    --it;
+    uintptr_t offset = address - it->first;
+    if (offset > it->second.bytes || bytes > it->second.bytes - offset) return nullptr;
+    return reinterpret_cast<void*>(address);
+}
+
+}  // namespace detail
 
 size_t LiveLocalAllocations() {
     std::lock_guard<std::mutex> lock(g_heapMutex);

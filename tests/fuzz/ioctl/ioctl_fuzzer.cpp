@@ -160,7 +160,7 @@ void RunRequest(FuzzedDataProvider& fdp, Board& b) {
         return;
     }
     if (nullHandle) {
-        CHECK(!result && threadError == DriverThreadError(ERR_NO_DEVICE));
+        CHECK(!result && threadError == DRIVER_THREAD_ERROR(ERR_NO_DEVICE));
         CHECK(nullCount || count == ERR_NO_DEVICE);
         return;
     }
@@ -176,7 +176,7 @@ void RunRequest(FuzzedDataProvider& fdp, Board& b) {
             CHECK(count == kUntouchedCount);
         } else {
             CHECK(device.LastError == ERR_BAD_ARGUMENT || device.LastError == ERR_PORT_OUT_OF_RANGE);
-            CHECK(threadError == DriverThreadError(device.LastError));
+            CHECK(threadError == DRIVER_THREAD_ERROR(device.LastError));
             CHECK(nullCount || count == device.LastError || count == 0);
         }
         return;
