@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "template_dlg.h"
+#include "template_store.h"
 
 // Every field equal: the same effect on a board.
 bool SameSetting(const AoChannelSetting& a, const AoChannelSetting& b);
