@@ -12,7 +12,15 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
-#include <windows.h>
+// The platform stand-in owns <windows.h> on this include path, so the
+// kernel's process calls are declared here as kernel32 exports them.
+extern "C" {
+__declspec(dllimport) void* __stdcall OpenProcess(unsigned long dwDesiredAccess, int bInheritHandle,
+                                                  unsigned long dwProcessId);
+__declspec(dllimport) int __stdcall GetExitCodeProcess(void* hProcess, unsigned long* lpExitCode);
+__declspec(dllimport) int __stdcall CloseHandle(void* hObject);
+__declspec(dllimport) unsigned long __stdcall GetLastError(void);
+}
 #else
 #include <signal.h>
 #include <sys/stat.h>
@@ -36,9 +44,10 @@ int Flush(int fd) { return _commit(fd); }
 int CloseFile(int fd) { return _close(fd); }
 int ProcessId() { return _getpid(); }
 bool ProcessRuns(int pid) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    const unsigned long PROCESS_QUERY_LIMITED_INFORMATION = 0x1000, STILL_ACTIVE = 259, ERROR_ACCESS_DENIED = 5;
+    void* process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, 0, static_cast<unsigned long>(pid));
     if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    DWORD code = 0;
+    unsigned long code = 0;
     const bool runs = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
     CloseHandle(process);
     return runs;
