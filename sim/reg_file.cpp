@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "number_text.h"
 #include "registry_util.h"
 #include "text_file.h"
 
@@ -41,13 +42,6 @@ WString Trim(const WString& text, size_t begin, size_t end) {
 }
 
 WString Trim(const WString& s) { return Trim(s, 0, s.size()); }
-
-int HexDigit(WCHAR c) {
-    if (c >= TEXT('0') && c <= TEXT('9')) return c - TEXT('0');
-    if (c >= TEXT('a') && c <= TEXT('f')) return c - TEXT('a') + 10;
-    if (c >= TEXT('A') && c <= TEXT('F')) return c - TEXT('A') + 10;
-    return -1;
-}
 
 // ---- Decoding the script --------------------------------------------------------
 
@@ -219,6 +213,15 @@ private:
         return Fail("a text without its closing quote");
     }
 
+    // One to eight hexadecimal digits from pos, which moves past them.
+    static bool HexNumber(const WString& line, size_t& pos, DWORD& value) {
+        int digits = 0;
+        for (value = 0; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits) {
+            value = value * 16 + static_cast<DWORD>(HexDigit(line[pos]));
+        }
+        return digits > 0 && digits <= 8;
+    }
+
     static void SkipBlanks(const WString& line, size_t& pos) {
         while (pos < line.size() && IsBlank(line[pos])) ++pos;
     }
@@ -287,11 +290,7 @@ private:
         } else if (StartsWith(line, pos, "dword:")) {
             pos += 6;
             DWORD value = 0;
-            int digits = 0;
-            for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits) {
-                value = value * 16 + static_cast<DWORD>(HexDigit(line[pos]));
-            }
-            if (digits == 0 || digits > 8) return Fail("a dword needs one to eight hexadecimal digits");
+            if (!HexNumber(line, pos, value)) return Fail("a dword needs one to eight hexadecimal digits");
             op.type = REG_DWORD;
             for (int i = 0; i < 4; ++i) op.data.push_back(static_cast<BYTE>(value >> (8 * i)));
         } else if (StartsWith(line, pos, "hex:")) {
@@ -301,11 +300,7 @@ private:
         } else if (StartsWith(line, pos, "hex(")) {
             pos += 4;
             DWORD type = 0;
-            int digits = 0;
-            for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits) {
-                type = type * 16 + static_cast<DWORD>(HexDigit(line[pos]));
-            }
-            if (!digits || digits > 8 || !StartsWith(line, pos, "):")) return Fail("a malformed hex(type): prefix");
+            if (!HexNumber(line, pos, type) || !StartsWith(line, pos, "):")) return Fail("a malformed hex(type): prefix");
             pos += 2;
             op.type = type;
             if (!Bytes(line, pos, op.data)) return false;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "journal.h"
+#include "number_text.h"
 #include "page_buffer.h"
 #include "registry_layout.h"
 
@@ -53,13 +54,6 @@ bool StartsNoCase(const char* p, const char* pEnd, const char* pszWord) {
 const char* SkipBlanks(const char* p, const char* pEnd) {
     while (p < pEnd && IsBlank(*p)) ++p;
     return p;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // Unsigned hexadecimal from p: blanks skipped, then digits of either case up
