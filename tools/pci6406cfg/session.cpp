@@ -283,7 +283,7 @@ int CSession::Check() {
             shown.push_back(ShownTemplate{n, m_user.Entry(n), !(dlg.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
         }
         nShown = shown.size();
-        findings = CheckScript(std::string_view(script.m_pText, script.m_dwLength), shown);
+        findings = CheckScript(std::string_view(script.GetText(), script.GetLength()), shown);
         script.Close();
     } catch (CException* pError) {
         pError->Delete();
