@@ -280,7 +280,9 @@ int CSession::Check() {
         for (int n : m_user.Templates()) {
             DWORD dwStart, dwEnd;
             script.FindTemplateSection(n, dwStart, dwEnd);
-            shown.push_back(ShownTemplate{n, m_user.Entry(n), !(dlg.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
+            const TemplateEntry& entry = m_user.Entry(n);
+            shown.push_back(ShownTemplate{n, entry.SwitchID, entry.Channels,
+                                          !(dlg.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
         }
         nShown = shown.size();
         findings = CheckScript(std::string_view(script.GetText(), script.GetLength()), shown);
