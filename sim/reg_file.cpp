@@ -309,7 +309,9 @@ private:
         } else if (StartsWith(line, pos, "hex(")) {
             pos += 4;
             DWORD type = 0;
-            if (!HexNumber(line, pos, type) || !StartsWith(line, pos, "):")) return Fail("a malformed hex(type): prefix");
+            if (!HexNumber(line, pos, type) || !StartsWith(line, pos, "):")) {
+                return Fail("a malformed hex(type): prefix");
+            }
             pos += 2;
             op.type = type;
             if (!Bytes(line, pos, op.data)) return false;

@@ -5,6 +5,7 @@
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -39,7 +40,8 @@ const std::string k4To20mA = "\"     0     5     0    20     4\"";
 std::string Section(int n, int nSwitch, const std::string& eol = "\r\n") {
     std::string text = " " + eol + kKey + std::to_string(n) + "] " + eol + "\"SwitchID\"=dword:" +
                        std::to_string(nSwitch) + eol;
-    for (int i = 0; i < 4; ++i) text += "\"AOSettings " + std::to_string(i) + "\"=" + (i == 1 ? k4To20mA : kVolts) + eol;
+    for (int i = 0; i < 4; ++i)
+        text += "\"AOSettings " + std::to_string(i) + "\"=" + (i == 1 ? k4To20mA : kVolts) + eol;
     return text;
 }
 
@@ -129,7 +131,8 @@ TEST(ImageBuildTest, CheckAndTheImportReadOddScriptsAlike) {
          "1 finding:" + std::string(kNotAsShown),
          kAsWritten},
     };
-    const std::filesystem::path root = std::filesystem::temp_directory_path() / ("image_build_test." + std::to_string(getpid()));
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("image_build_test." + std::to_string(getpid()));
     const std::filesystem::path folder = root / "Public" / "Quorvex" / "Device_Drivers" / "PCI6406";
     std::filesystem::create_directories(folder);
     const std::string script = (folder / "PCI6406.reg").string();

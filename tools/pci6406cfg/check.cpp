@@ -276,7 +276,8 @@ std::string WhyChannel(const TemplateKey& key, int nChannel) {
         return name + " holds " + std::to_string(nFive) +
                " of its five numbers: the dialog takes the rest from its default, while the driver " + carried;
     AoChannelSetting own;
-    if (TemplateNumbersToBoardSetting(five, own)) return "its voltage range is 0..0 V, which the driver takes as 0..10 V";
+    if (TemplateNumbersToBoardSetting(five, own))
+        return "its voltage range is 0..0 V, which the driver takes as 0..10 V";
     return "";
 }
 
