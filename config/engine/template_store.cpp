@@ -285,7 +285,7 @@ BOOL CTemplateStore::OpenScript(CRegScript& script) {
     if (dwError != 0) {
         m_dwScriptError = dwError;
         // What kept the script closed may be its journal.
-        LPCSTR lpszFile = script.m_fileError.m_strFileName;
+        LPCSTR lpszFile = script.GetFileError().m_strFileName;
         m_strErrorFile.Empty();
         if (*lpszFile && std::strcmp(lpszFile, m_szScriptPath) != 0) m_strErrorFile = lpszFile;
     }

@@ -271,7 +271,7 @@ TEST_F(ToolTest, AKilledCommandLeavesTheScriptBeforeOrAfterNeverBetween) {
             // The next opener finds what the killed save left.
             CRegScript script;
             ASSERT_EQ(script.Open(file.Path()), 0u);
-            const std::string now(script.m_pText, script.m_dwLength);
+            const std::string now(script.GetText(), script.GetLength());
             script.Close();
             ASSERT_TRUE(now == before || now == after)
                 << "killed " << (bInside ? "inside" : "outside") << " a save: " << now.size() << " bytes";

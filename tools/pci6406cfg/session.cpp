@@ -277,10 +277,12 @@ int CSession::Check() {
         for (int n : m_board.Templates()) {
             DWORD dwStart, dwEnd;
             script.FindTemplateSection(n, dwStart, dwEnd);
-            shown.push_back(ShownTemplate{n, m_board.Entry(n), !(m_store.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
+            const TemplateEntry& entry = m_board.Entry(n);
+            shown.push_back(ShownTemplate{n, entry.SwitchID, entry.Channels,
+                                          !(m_store.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
         }
         nShown = shown.size();
-        findings = CheckScript(std::string_view(script.m_pText, script.m_dwLength), shown);
+        findings = CheckScript(std::string_view(script.GetText(), script.GetLength()), shown);
         script.Close();
     } catch (CException* pError) {
         pError->Delete();
