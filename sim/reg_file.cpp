@@ -1,8 +1,10 @@
 #include "reg_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "number_text.h"
 #include "registry_util.h"
 #include "text_file.h"
 
@@ -42,33 +44,27 @@ WString Trim(const WString& text, size_t begin, size_t end) {
 
 WString Trim(const WString& s) { return Trim(s, 0, s.size()); }
 
-int HexDigit(WCHAR c) {
-    if (c >= TEXT('0') && c <= TEXT('9')) return c - TEXT('0');
-    if (c >= TEXT('a') && c <= TEXT('f')) return c - TEXT('a') + 10;
-    if (c >= TEXT('A') && c <= TEXT('F')) return c - TEXT('A') + 10;
-    return -1;
-}
-
 // ---- Decoding the script --------------------------------------------------------
 
-WString Decode(const std::string& bytes) {
-    WString text;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text.push_back(static_cast<WCHAR>(static_cast<unsigned char>(bytes[i]) |
-                                              (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-        }
-        return text;
-    }
-    size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    if (start == 0) return Widen(bytes);
-    // UTF-8 after its mark; the registry holds UTF-16.
+// UTF-8 from `start` into UTF-16, which the registry holds. False at the
+// first byte that begins no UTF-8 character, with its offset in `bad`: a
+// stray 8-bit byte taken as the start of one would swallow the bytes after
+// it, line ends and quotes among them.
+bool DecodeUtf8(const std::string& bytes, size_t start, WString& text, size_t& bad) {
+    static const unsigned kLeast[] = {0, 0x80, 0x800, 0x10000};  // no character written longer than it needs
     for (size_t i = start; i < bytes.size();) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        unsigned cp = c, extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra) cp = c & (0x3F >> extra);
-        for (unsigned k = 1; k <= extra && i + k < bytes.size(); ++k) cp = (cp << 6) | (bytes[i + k] & 0x3F);
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        const unsigned extra = c < 0x80 ? 0 : c < 0xC0 ? 4 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : c < 0xF8 ? 3 : 4;
+        unsigned cp = extra ? c & (0x3F >> extra) : c;
+        bool ok = extra < 4;
+        for (unsigned k = 1; ok && k <= extra; ++k) {
+            ok = i + k < bytes.size() && (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
+            if (ok) cp = (cp << 6) | (bytes[i + k] & 0x3F);
+        }
+        if (!ok || cp < kLeast[extra] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+            bad = i;
+            return false;
+        }
         i += extra + 1;
         if (cp >= 0x10000) {
             cp -= 0x10000;
@@ -78,31 +74,38 @@ WString Decode(const std::string& bytes) {
             text.push_back(static_cast<WCHAR>(cp));
         }
     }
-    return text;
+    return true;
+}
+
+bool Decode(const std::string& bytes, WString& text, std::string* error) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            text.push_back(static_cast<WCHAR>(static_cast<unsigned char>(bytes[i]) |
+                                              (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        }
+        return true;
+    }
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") != 0) {
+        text = Widen(bytes);
+        return true;
+    }
+    size_t bad = 0;
+    if (DecodeUtf8(bytes, 3, text, bad)) return true;
+    if (error) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(bytes[bad]));
+        *error = "line " + std::to_string(LineOfByte(bytes, bad)) + ": the byte " + byte +
+                 " is not UTF-8, which the script's byte-order mark says it is";
+    }
+    return false;
 }
 
 // ---- Parsing ---------------------------------------------------------------------
 
-// One section of the script and the value lines under it, applied in order
-// with one handle on the section's key.
-struct ValueLine {
-    int line;
-    bool remove;  // "name"=-
-    WString name;
-    DWORD type;
-    std::vector<BYTE> data;
-};
-struct Section {
-    int line;
-    bool remove;  // [-key]
-    HKEY root;
-    WString key;
-    std::vector<ValueLine> values;
-};
-
 class Parser {
 public:
-    bool Parse(const WString& text, std::vector<Section>& sections, std::string* error) {
+    bool Parse(const WString& text, std::vector<ScriptSection>& sections, std::string* error) {
         // Where each line starts; the last entry is one past the text's end.
         std::vector<size_t> starts = {0};
         for (size_t at = text.find(TEXT('\n')); at != WString::npos; at = text.find(TEXT('\n'), at + 1)) {
@@ -150,7 +153,7 @@ public:
                 return Failed(error);
             }
             endsFile_ = i + 1 == count && lastLineOpen;
-            ValueLine value{line_, false, {}, 0, {}};
+            ScriptValue value{line_, false, {}, 0, {}};
             if (!Value(line, value)) return Failed(error);
             sections.back().values.push_back(std::move(value));
         }
@@ -172,13 +175,13 @@ private:
         return false;
     }
 
-    bool Header(const WString& line, std::vector<Section>& sections) {
+    bool Header(const WString& line, std::vector<ScriptSection>& sections) {
         size_t close = line.rfind(TEXT(']'));
         if (close == WString::npos) return Fail("a section header without \"]\"");
         WString rest = Trim(line.substr(close + 1));
         if (!rest.empty() && rest[0] != TEXT(';')) return Fail("text after a section header");
         WString path = line.substr(1, close - 1);
-        Section section{line_, false, nullptr, {}, {}};
+        ScriptSection section{line_, false, nullptr, {}, {}};
         if (!path.empty() && path[0] == TEXT('-')) {
             section.remove = true;
             path.erase(0, 1);
@@ -217,6 +220,15 @@ private:
             out.push_back(c);
         }
         return Fail("a text without its closing quote");
+    }
+
+    // One to eight hexadecimal digits from pos, which moves past them.
+    static bool HexNumber(const WString& line, size_t& pos, DWORD& value) {
+        int digits = 0;
+        for (value = 0; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits) {
+            value = value * 16 + static_cast<DWORD>(HexDigit(line[pos]));
+        }
+        return digits > 0 && digits <= 8;
     }
 
     static void SkipBlanks(const WString& line, size_t& pos) {
@@ -263,7 +275,7 @@ private:
         out.push_back(0);
     }
 
-    bool Value(const WString& line, ValueLine& op) {
+    bool Value(const WString& line, ScriptValue& op) {
         size_t pos = 0;
         if (line[0] == TEXT('@')) {
             op.name.clear();
@@ -287,11 +299,7 @@ private:
         } else if (StartsWith(line, pos, "dword:")) {
             pos += 6;
             DWORD value = 0;
-            int digits = 0;
-            for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits) {
-                value = value * 16 + static_cast<DWORD>(HexDigit(line[pos]));
-            }
-            if (digits == 0 || digits > 8) return Fail("a dword needs one to eight hexadecimal digits");
+            if (!HexNumber(line, pos, value)) return Fail("a dword needs one to eight hexadecimal digits");
             op.type = REG_DWORD;
             for (int i = 0; i < 4; ++i) op.data.push_back(static_cast<BYTE>(value >> (8 * i)));
         } else if (StartsWith(line, pos, "hex:")) {
@@ -301,11 +309,9 @@ private:
         } else if (StartsWith(line, pos, "hex(")) {
             pos += 4;
             DWORD type = 0;
-            int digits = 0;
-            for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++digits) {
-                type = type * 16 + static_cast<DWORD>(HexDigit(line[pos]));
+            if (!HexNumber(line, pos, type) || !StartsWith(line, pos, "):")) {
+                return Fail("a malformed hex(type): prefix");
             }
-            if (!digits || digits > 8 || !StartsWith(line, pos, "):")) return Fail("a malformed hex(type): prefix");
             pos += 2;
             op.type = type;
             if (!Bytes(line, pos, op.data)) return false;
@@ -354,8 +360,10 @@ bool Refused(std::string* error, int line, LONG status) {
     return false;
 }
 
-bool Apply(const std::vector<Section>& sections, std::string* error) {
-    for (const Section& section : sections) {
+}  // namespace
+
+bool ApplyRegScript(const ParsedScript& script, std::string* error) {
+    for (const ScriptSection& section : script.sections) {
         if (section.remove) {
             LONG status = RegDeleteKeyW(section.root, section.key.c_str());
             if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return Refused(error, section.line, status);
@@ -365,7 +373,7 @@ bool Apply(const std::vector<Section>& sections, std::string* error) {
         LONG status = RegCreateKeyExW(section.root, section.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                       KEY_WRITE, nullptr, &key, nullptr);
         if (status != ERROR_SUCCESS) return Refused(error, section.line, status);
-        for (const ValueLine& value : section.values) {
+        for (const ScriptValue& value : section.values) {
             if (value.remove) {
                 status = RegDeleteValueW(key, value.name.c_str());
                 if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
@@ -382,6 +390,8 @@ bool Apply(const std::vector<Section>& sections, std::string* error) {
     }
     return true;
 }
+
+namespace {
 
 // ---- Export -------------------------------------------------------------------------
 
@@ -582,11 +592,26 @@ private:
 
 }  // namespace
 
-bool ImportRegText(const std::string& text, std::string* error) {
-    std::vector<Section> sections;
+bool ParseRegText(const std::string& bytes, ParsedScript& script, std::string* error) {
+    script = ParsedScript();
+    WString text;
+    if (!Decode(bytes, text, error)) return false;
+    const size_t endMark = text.find(TEXT('\x1A'));
+    if (endMark != WString::npos) {
+        script.endMarkLine = 1 + static_cast<int>(std::count(text.begin(), text.begin() + endMark, TEXT('\n')));
+        text.resize(endMark);
+    }
     Parser parser;
-    if (!parser.Parse(Decode(text), sections, error)) return false;
-    return Apply(sections, error);
+    return parser.Parse(text, script.sections, error);
+}
+
+int LineOfByte(const std::string& text, size_t offset) {
+    return 1 + static_cast<int>(std::count(text.begin(), text.begin() + std::min(offset, text.size()), '\n'));
+}
+
+bool ImportRegText(const std::string& text, std::string* error) {
+    ParsedScript script;
+    return ParseRegText(text, script, error) && ApplyRegScript(script, error);
 }
 
 bool ImportRegFile(const std::string& path, std::string* error) {

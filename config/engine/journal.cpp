@@ -20,13 +20,19 @@
 //       40      8  check of old[L0 - S, L0): what it leaves at the end when
 //                  the length stays (and moves, when not)
 //       48      8  check of bytes 0..47 and of all that follows them
-//       56      X  old[F, L0 - S) when L1 = L0, else old[F, L0): every byte
-//                  the save overwrites
-//                  D  new[F, L1 - S): the bytes it writes that old lacks
+//       56    |X|  X = old[F, L0 - S) when L1 = L0, else old[F, L0): every
+//                  byte the save overwrites
+//   56+|X|    |D|  D = new[F, L1 - S): the bytes it writes that old lacks
+//
+// A whole journal is exactly 56 + |X| + |D| bytes. The checks are ScriptHash
+// (journal.h): of old[0, F) seeded with F; of old's last S bytes seeded with
+// the 32-bit complement of S; of the journal, bytes 0..47 seeded with 0, then X
+// seeded with that hash, then D seeded with the hash of both.
 //
 // new is old[0, F) + D + old[L0 - S, L0). When L1 = L0 the save writes D over
 // X and nothing else; otherwise it writes D and the moved end from F on, then
-// ends the file at L1.
+// ends the file at L1. A save whose new bytes are the old ones writes nothing
+// at all, no journal either.
 //
 // The states of a save, and what each leaves when the process dies in it:
 //   1. The journal is made as a new file: never through a link, never more
@@ -44,6 +50,9 @@
 //   4. The journal is removed: this is the moment the save lands.
 // A failure in 2 to 4, rather than a death, puts the old bytes back from
 // memory and removes the journal; when even that fails the journal stays.
+// With the journal switched off (SetEnabled) a save is state 2 and 3 alone:
+// a failure still puts the old bytes back, a death leaves the script as 2
+// leaves it, and nothing puts it back.
 //
 // Recovery. Open holds the script exclusively, so no save of this library is
 // running on it, reads it, and then looks at the journal's name:
@@ -61,11 +70,14 @@
 //     journal is removed. A write-protected script cannot be put back, and
 //     Open fails saying so.
 //   - A whole journal and the script in any other state, or a journal that
-//     fails its check though not short: the script was changed after the
-//     save died (a backup put back, a hand edit, a fresh copy). The script
-//     is kept as it is, and the journal is renamed to the journal's path and
-//     ".not-applied" (".not-applied.2" and on when that is taken), which the
-//     caller tells the person beside the script's path.
+//     fails its check though not short (or is longer than whole, or whose
+//     F, L0, L1 and S do not fit together): the script was changed after the
+//     save died (a backup put back, a hand edit, a fresh copy), or the
+//     journal was. The script is kept as it is, and the journal is renamed
+//     to the journal's path and ".not-applied" (".not-applied.2" to
+//     ".not-applied.99" when that is taken; with all of them taken Open
+//     fails, naming the journal), which the caller tells the person beside
+//     the script's path.
 #include "journal.h"
 
 #include <algorithm>
@@ -80,7 +92,7 @@ const char kMagic[16] = {'P', 'C', 'I', '6', '4', '0', '6', 'C', 'f', 'g', ' ', 
 const DWORD kHeaderBytes = 56;
 const DWORD kCheckedHeaderBytes = 48;
 const char kSetAsideSuffix[] = ".not-applied";
-const int kSetAsideNames = 100;
+const int kSetAsideNames = 99;  // ".not-applied", then ".2" to ".99"
 
 void PutDword(BYTE* p, DWORD dw) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(dw >> (8 * i));
@@ -232,7 +244,7 @@ ULONGLONG ScriptHash(const void* pData, size_t cb, ULONGLONG qwSeed) {
     return qwHash ^ (qwHash >> 32);
 }
 
-CScriptJournal::CScriptJournal() {
+CScriptJournal::CScriptJournal() : m_bEnabled(TRUE) {
     m_szScript[0] = m_szPath[0] = m_szSetAside[0] = '\0';
 }
 
@@ -345,7 +357,7 @@ void CScriptJournal::Land(CFile& script, const char* pOld, DWORD cbOld, const ch
     const DWORD dwFrom = static_cast<DWORD>(SharedStart(pOld, pNew, cbShorter));
     if (dwFrom == cbShorter && cbOld == cbNew) return;
     const DWORD dwSuffix = static_cast<DWORD>(SharedEnd(pOld + cbOld, pNew + cbNew, cbShorter - dwFrom));
-    WriteJournal(script, pOld, pNew, dwFrom, cbOld, cbNew, dwSuffix);
+    if (m_bEnabled) WriteJournal(script, pOld, pNew, dwFrom, cbOld, cbNew, dwSuffix);
 
     const bool bInPlace = cbOld == cbNew;
     bool bReplaced = false;
@@ -357,10 +369,10 @@ void CScriptJournal::Land(CFile& script, const char* pOld, DWORD cbOld, const ch
         if (!script.IsNamed(m_szScript)) {
             // The journal concerns the file written, which is gone from the name.
             bReplaced = true;
-            RemoveIfYouCan(m_szPath);
+            if (m_bEnabled) RemoveIfYouCan(m_szPath);
             CFileException::ThrowOsError(static_cast<LONG>(ERROR_SCRIPT_REPLACED), m_szScript);
         }
-        CFile::Remove(m_szPath);
+        if (m_bEnabled) CFile::Remove(m_szPath);
     } catch (CException*) {
         // Back to the old bytes; should that fail, the journal stays for the next Open.
         *pbIntact = !bReplaced;
@@ -375,7 +387,7 @@ void CScriptJournal::Land(CFile& script, const char* pOld, DWORD cbOld, const ch
                 *pbIntact = FALSE;
             }
         }
-        if (*pbIntact) RemoveIfYouCan(m_szPath);  // it holds the bytes the script holds again
+        if (*pbIntact && m_bEnabled) RemoveIfYouCan(m_szPath);  // it holds the bytes the script holds again
         throw;
     }
 }

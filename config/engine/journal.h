@@ -20,6 +20,8 @@ public:
     // Where the last Recover moved a journal that no longer fits the script,
     // or "" when it moved none.
     LPCSTR SetAsidePath() const { return m_szSetAside; }
+    // Off, Land writes no journal: see the top of journal.cpp.
+    void SetEnabled(BOOL bEnabled) { m_bEnabled = bEnabled; }
 
     // At Open, with the script held exclusively and its bytes read: whatever
     // journal lies beside it is settled, so that no save is half done.
@@ -54,4 +56,5 @@ private:
     char m_szScript[MAX_PATH];
     char m_szPath[MAX_PATH];
     char m_szSetAside[MAX_PATH + sizeof ".not-applied.99"];
+    BOOL m_bEnabled;
 };

@@ -8,6 +8,9 @@
 #include "journal.h"
 #include "page_buffer.h"
 #include "registry_layout.h"
+#include "script_codec.h"
+
+using namespace codec;
 
 namespace {
 
@@ -19,7 +22,6 @@ const char kKeyRoot[] = "[HKEY_LOCAL_MACHINE\\Drivers\\";
 const char kDriverPrefix[] = "VQX";
 const char kDriverSuffix[] = "S";
 const char kSingleTemplateModel[] = "6451";  // its templates sit directly under the driver key
-const char kCrLf[] = "\r\n";
 
 void FreeBlock(char*& p) {
     if (p) VirtualFree(p, 0, MEM_RELEASE);
@@ -32,359 +34,14 @@ void AppendText(char* pszDst, size_t cchDst, const char* pszSrc) {
     pszDst[n] = '\0';
 }
 
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualNoCase(const char* p, const char* q, size_t cch) {
-    for (size_t i = 0; i < cch; ++i) {
-        if (FoldCase(p[i]) != FoldCase(q[i])) return false;
-    }
-    return true;
-}
-
-bool StartsNoCase(const char* p, const char* pEnd, const char* pszWord) {
-    const size_t cch = std::strlen(pszWord);
-    return static_cast<size_t>(pEnd - p) >= cch && EqualNoCase(p, pszWord, cch);
-}
-
-const char* SkipBlanks(const char* p, const char* pEnd) {
-    while (p < pEnd && IsBlank(*p)) ++p;
-    return p;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Unsigned hexadecimal from p: blanks skipped, then digits of either case up
-// to the first other character or pEnd. Too large a number gives 0xFFFFFFFF.
-DWORD ScanHex(const char* p, const char* pEnd) {
-    p = SkipBlanks(p, pEnd);
-    uint64_t value = 0;
-    for (int d; p < pEnd && (d = HexDigit(*p)) >= 0; ++p) {
-        if (value <= 0xFFFFFFFFu) value = value * 16 + static_cast<unsigned>(d);
-    }
-    return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(value);
-}
 
 ULONGLONG Fingerprint(const char* pText, DWORD cbText) {
     const ULONGLONG qw = ScriptHash(pText, cbText, cbText);
     return qw != 0 ? qw : 1;  // 0 is left free to stand for "no script"
 }
 
-// One line of a text: its characters [pBegin, pEnd), then its line end up to pNext.
-struct Line {
-    const char* pBegin;
-    const char* pEnd;
-    const char* pNext;
-
-    const char* First() const { return SkipBlanks(pBegin, pEnd); }
-    bool Starts(char c) const {
-        const char* p = First();
-        return p < pEnd && *p == c;
-    }
-    bool HasLineEnd() const { return pNext != pEnd; }
-};
-
-// The line that begins at p.
-Line LineAt(const char* p, const char* pTextEnd) {
-    Line line{p, p, p};
-    const size_t cb = static_cast<size_t>(pTextEnd - p);
-    const char* pLf = static_cast<const char*>(std::memchr(p, '\n', cb));
-    const char* pLimit = pLf ? pLf : pTextEnd;
-    const char* pCr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(pLimit - p)));
-    line.pEnd = pCr ? pCr : pLimit;
-    line.pNext = line.pEnd;
-    if (line.pNext < pTextEnd) {
-        const bool bCrLf = *line.pNext == '\r' && line.pNext + 1 < pTextEnd && line.pNext[1] == '\n';
-        line.pNext += bCrLf ? 2 : 1;
-    }
-    return line;
-}
-
-// A comment and a section's line stand alone. Any other line that ends with
-// a backslash goes on over the next one, unless that one stands alone: so a
-// comment never swallows the value under it, and no value swallows a
-// comment or a header. Reading, rewriting and cutting all take lines so.
-bool StandsAlone(const Line& line) { return line.Starts(';') || line.Starts('['); }
-
-bool EndsOpen(const Line& line) {
-    const char* pLast = line.pEnd;
-    while (pLast > line.pBegin && IsBlank(pLast[-1])) --pLast;
-    return pLast > line.pBegin && pLast[-1] == '\\';
-}
-
-// The line that begins at p, with the lines that continue it.
-Line LogicalLine(const char* p, const char* pTextEnd) {
-    Line line = LineAt(p, pTextEnd);
-    if (StandsAlone(line)) return line;
-    while (EndsOpen(line) && line.pNext < pTextEnd) {
-        const Line next = LineAt(line.pNext, pTextEnd);
-        if (StandsAlone(next)) break;
-        line.pEnd = next.pEnd;
-        line.pNext = next.pNext;
-    }
-    return line;
-}
-
-// Where the first line begins: past a UTF-8 byte-order mark, which belongs
-// to no line and stays where it is.
-const char kUtf8Mark[] = "\xEF\xBB\xBF";
-const char* FirstLine(const char* pText, const char* pTextEnd) {
-    return pTextEnd - pText >= 3 && std::memcmp(pText, kUtf8Mark, 3) == 0 ? pText + 3 : pText;
-}
-
-// The start of the line before the one at p (a line start, or the end of a
-// text whose last line has no end), or null at the first line.
-const char* LineBefore(const char* pFirst, const char* p) {
-    if (p == pFirst) return nullptr;
-    if (IsBreak(p[-1])) {
-        if (p[-1] == '\n' && p - 1 > pFirst && p[-2] == '\r') --p;
-        --p;
-    }
-    while (p > pFirst && !IsBreak(p[-1])) --p;
-    return p;
-}
-
-// pAt, or the start of the value that ends just before pAt still open: a
-// line put after an open value would be read as part of it.
-const char* OutsideOpenValue(const char* pFirst, const char* pAt, const char* pTextEnd) {
-    const char* pStart = pAt;
-    for (const char* p = LineBefore(pFirst, pAt); p; p = LineBefore(pFirst, p)) {
-        const Line line = LineAt(p, pTextEnd);
-        if (StandsAlone(line) || !EndsOpen(line)) break;
-        pStart = p;
-    }
-    return pStart;
-}
-
-// The first character of the value when the line is lpszName's value line:
-// optional blanks, the name in quotes (in any case), blanks, "=", blanks.
-const char* ValueOf(const Line& line, LPCSTR lpszName, size_t cchName) {
-    const char* p = line.First();
-    if (p == line.pEnd || *p != '"') return nullptr;
-    ++p;
-    if (static_cast<size_t>(line.pEnd - p) <= cchName || !EqualNoCase(p, lpszName, cchName) || p[cchName] != '"')
-        return nullptr;
-    p = SkipBlanks(p + cchName + 1, line.pEnd);
-    if (p == line.pEnd || *p != '=') return nullptr;
-    return SkipBlanks(p + 1, line.pEnd);
-}
-
-// The end of a value's text: its first ';' or the end of the line.
-const char* ValueTextEnd(const char* p, const char* pEnd) {
-    const char* pSemicolon = static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(pEnd - p)));
-    return pSemicolon ? pSemicolon : pEnd;
-}
-
-// Reads the value that begins at pValue on a line ending at pEnd; see ReadValue.
-int ReadLineValue(const char* pValue, const char* pEnd, DWORD* pdwType, LPVOID pData, DWORD dwDataSize,
-                  DWORD* pdwSize) {
-    BYTE* pbData = static_cast<BYTE*>(pData);
-    if (StartsNoCase(pValue, pEnd, "dword:")) {
-        *pdwType = REG_DWORD;
-        *pdwSize = sizeof(DWORD);
-        if (!pbData || dwDataSize < sizeof(DWORD)) return 1;
-        const char* pBegin = pValue + 6;
-        DWORD dwValue = ScanHex(pBegin, ValueTextEnd(pBegin, pEnd));
-        std::memcpy(pbData, &dwValue, sizeof dwValue);
-        return 0;
-    }
-    if (StartsNoCase(pValue, pEnd, "hex:")) {
-        *pdwType = REG_BINARY;
-        const char* pBegin = pValue + 4;
-        const char* pHexEnd = ValueTextEnd(pBegin, pEnd);
-        DWORD dwDigits = 0;
-        for (const char* p = pBegin; p < pHexEnd; ++p) dwDigits += (*p != ',' && *p != ' ');
-        const DWORD dwSize = dwDigits / 2;
-        *pdwSize = dwSize;
-        if (!pbData || dwDataSize < dwSize) return 1;
-        // Each byte is taken as two digits and a separator; a cursor past the
-        // end of the text reads as its terminator, giving 0.
-        const size_t nHex = static_cast<size_t>(pHexEnd - pBegin);
-        size_t nCursor = 0;
-        for (DWORD i = 0; i < dwSize; ++nCursor) {
-            const char c = nCursor < nHex ? pBegin[nCursor] : '\0';
-            if (c != ',' && c != ' ') {
-                pbData[i++] = static_cast<BYTE>(ScanHex(pBegin + (nCursor < nHex ? nCursor : nHex), pHexEnd));
-                nCursor += 2;
-            }
-        }
-        return 0;
-    }
-    if (StartsNoCase(pValue, pEnd, "hex(7):") || StartsNoCase(pValue, pEnd, "multi_sz:")) {
-        *pdwType = REG_MULTI_SZ;
-        *pdwSize = 0;
-        return 0;
-    }
-    // A text: from past its opening quote to its closing one, the line's last.
-    *pdwType = REG_SZ;
-    const char* pClose = pEnd;
-    while (pClose > pValue && pClose[-1] != '"') --pClose;
-    if (pValue == pEnd || *pValue != '"' || pClose - 1 <= pValue) {
-        *pdwSize = 0;  // no text in quotes: not a string value
-        return 1;
-    }
-    const DWORD dwSize = static_cast<DWORD>(pClose - 1 - (pValue + 1));
-    *pdwSize = dwSize;
-    if (!pbData || dwDataSize < dwSize) return 1;
-    std::memcpy(pbData, pValue + 1, dwSize);
-    return 0;
-}
-
-// The template number of a header line of the board's key: "[" opens the
-// line (blanks aside), then the key in any case, the number as "%d" writes
-// it, "]", and at most blanks and a comment, as the registry takes a header.
-bool HeaderNumber(const Line& line, const char* pszKey, size_t cchKey, int& nIndex) {
-    const char* p = line.First();
-    if (static_cast<size_t>(line.pEnd - p) < cchKey || !EqualNoCase(p, pszKey, cchKey)) return false;
-    p += cchKey;
-    const bool bNegative = p < line.pEnd && *p == '-';
-    if (bNegative) ++p;
-    const char* const pDigits = p;
-    int64_t value = 0;
-    for (; p < line.pEnd && *p >= '0' && *p <= '9' && p - pDigits < 11; ++p) value = value * 10 + (*p - '0');
-    const ptrdiff_t nDigits = p - pDigits;
-    if (nDigits == 0 || nDigits > 10 || (nDigits > 1 && *pDigits == '0') || (bNegative && value == 0)) return false;
-    if (bNegative) value = -value;
-    if (value < INT32_MIN || value > INT32_MAX || p == line.pEnd || *p != ']') return false;
-    const char* pRest = SkipBlanks(p + 1, line.pEnd);
-    if (pRest != line.pEnd && *pRest != ';') return false;
-    nIndex = static_cast<int>(value);
-    return true;
-}
-
-// Calls fn(pLine) for each line that "[" opens (blanks aside) at or after
-// pFrom, a line start, until fn returns true; returns that line's start, or
-// pEnd; pFirst is where the text's first line begins. It looks for "[" first
-// and at its line afterwards: a "[" in a value or a comment opens nothing.
-template <class Fn>
-const char* FindSectionLine(const char* pFirst, const char* pFrom, const char* pEnd, Fn fn) {
-    for (const char* p = pFrom; (p = static_cast<const char*>(std::memchr(p, '[', static_cast<size_t>(pEnd - p))));
-         ++p) {
-        const char* pLine = p;
-        while (pLine > pFrom && IsBlank(pLine[-1])) --pLine;
-        if (pLine > pFirst && !IsBreak(pLine[-1])) continue;
-        if (fn(pLine, p)) return pLine;
-    }
-    return pEnd;
-}
-
-// Calls fn(line, n) for each header line of the board's templates whose "["
-// lies in [pFrom, pScanEnd), pFrom a line start, in order, until fn returns
-// true; returns whether one did.
-template <class Fn>
-bool ForEachHeader(const char* pText, const char* pEnd, const char* pFrom, const char* pScanEnd, const char* pszKey,
-                   Fn fn) {
-    const size_t cchKey = std::strlen(pszKey);
-    const char* const pFirst = FirstLine(pText, pEnd);
-    const char* pFound = FindSectionLine(pFirst, std::max(pFrom, pFirst), pScanEnd, [&](const char* pLine,
-                                                                                          const char* pBracket) {
-        // Most sections are other keys': the key tells them apart before the
-        // line is looked at, and its last character, the least shared, first.
-        if (static_cast<size_t>(pEnd - pBracket) < cchKey ||
-            FoldCase(pBracket[cchKey - 1]) != FoldCase(pszKey[cchKey - 1]) || !EqualNoCase(pBracket, pszKey, cchKey))
-            return false;
-        const Line line = LineAt(pLine, pEnd);
-        int n;
-        return HeaderNumber(line, pszKey, cchKey, n) && fn(line, n);
-    });
-    return pFound != pScanEnd;
-}
-
 const DWORD kNoHeader = 0xFFFFFFFFu;
-
-const char kHexUpper[] = "0123456789ABCDEF";
-
-char* PutHexByte(char* p, BYTE b) {
-    *p++ = kHexUpper[b >> 4];
-    *p++ = kHexUpper[b & 0xF];
-    return p;
-}
-
-bool HoldsBreak(const char* p, size_t cch) {
-    return std::memchr(p, '\r', cch) != nullptr || std::memchr(p, '\n', cch) != nullptr;
-}
-
-// Builds `"name"=<value>` into pszLine (MAX_LINE_CHARS + 1 chars), without
-// its line end, which counts as CR LF against the limit. FALSE, with nothing
-// built, when the line would not fit or would not stay one line.
-BOOL FormatValueLine(LPCSTR lpszName, DWORD dwType, LPCVOID pData, DWORD dwSize, char* pszLine, DWORD* pcchLine) {
-    const BYTE* pb = static_cast<const BYTE*>(pData);
-    const uint64_t cchName = std::strlen(lpszName);
-    if (std::memchr(lpszName, '"', cchName) || HoldsBreak(lpszName, cchName)) return FALSE;
-    uint64_t cchValue = 0;
-    char szDword[9];
-    size_t cchText = 0;
-    switch (dwType) {
-    case REG_DWORD: {
-        if (dwSize < sizeof(DWORD)) return FALSE;
-        DWORD dwValue;
-        std::memcpy(&dwValue, pb, sizeof dwValue);
-        cchValue = 7 + std::snprintf(szDword, sizeof szDword, "%x", static_cast<unsigned>(dwValue));
-        break;
-    }
-    case REG_SZ:
-        cchText = strnlen(static_cast<const char*>(pData), dwSize);
-        if (HoldsBreak(static_cast<const char*>(pData), cchText)) return FALSE;
-        cchValue = 3 + cchText;
-        break;
-    case REG_BINARY:
-        cchValue = 5 + (dwSize ? 3ull * dwSize - 1 : 0);
-        break;
-    case REG_MULTI_SZ:
-        cchValue = 10 + 3ull * dwSize + 5;
-        break;
-    default:
-        return FALSE;  // `"name"` alone would be a line no registry import takes
-    }
-    if (1 + cchName + 1 + cchValue + 2 > CRegScript::MAX_LINE_CHARS) return FALSE;
-
-    char* p = pszLine;
-    *p++ = '"';
-    std::memcpy(p, lpszName, cchName);
-    p += cchName;
-    *p++ = '"';
-    switch (dwType) {
-    case REG_DWORD:
-        p += std::snprintf(p, 8 + sizeof szDword, "=dword:%s", szDword);
-        break;
-    case REG_SZ:
-        *p++ = '=';
-        *p++ = '"';
-        std::memcpy(p, pData, cchText);
-        p += cchText;
-        *p++ = '"';
-        break;
-    case REG_BINARY:
-        std::memcpy(p, "=hex:", 5);
-        p += 5;
-        for (DWORD i = 0; i < dwSize; ++i) {
-            if (i) *p++ = ',';
-            p = PutHexByte(p, pb[i]);
-        }
-        break;
-    case REG_MULTI_SZ:
-        std::memcpy(p, "=multi_sz:", 10);
-        p += 10;
-        for (DWORD i = 0; i < dwSize; ++i) {
-            p = PutHexByte(p, pb[i]);
-            *p++ = ',';
-        }
-        std::memcpy(p, "00,00", 5);
-        p += 5;
-        break;
-    }
-    *p = '\0';
-    *pcchLine = static_cast<DWORD>(p - pszLine);
-    return TRUE;
-}
 
 }  // namespace
 
@@ -517,13 +174,7 @@ DWORD CRegScript::Open(LPCSTR lpszPath) {
         m_file.Abort();
         throw;
     }
-    // Only 8-bit text is edited: UTF-16 would take our 8-bit lines as
-    // garbage, and a zero byte would end every search early.
-    if (dwError == ERROR_SUCCESS && m_dwLength >= 2) {
-        const BYTE b0 = static_cast<BYTE>(m_pText[0]), b1 = static_cast<BYTE>(m_pText[1]);
-        if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF)) dwError = ERROR_NO_UNICODE_TRANSLATION;
-    }
-    if (dwError == ERROR_SUCCESS && std::memchr(m_pText, '\0', m_dwLength)) dwError = ERROR_INVALID_DATA;
+    if (dwError == ERROR_SUCCESS) dwError = CheckText(m_pText, m_dwLength);
     if (dwError != ERROR_SUCCESS) {
         FreeText();
         m_file.Abort();
@@ -565,14 +216,6 @@ void CRegScript::Reload() {
 }
 
 // ---- Reading --------------------------------------------------------------
-
-// The line end a new line takes: the script's own, from its first line.
-const char* CRegScript::LineEnd() const {
-    const char* pEnd = m_pText + m_dwLength;
-    const Line first = LineAt(FirstLine(m_pText, pEnd), pEnd);
-    if (!first.HasLineEnd()) return kCrLf;
-    return first.pNext - first.pEnd == 2 ? kCrLf : *first.pEnd == '\n' ? "\n" : "\r";
-}
 
 // The first header line of template n: its start, and the start of the line
 // after it. Those of the table's templates come from the index of headers.
@@ -633,17 +276,12 @@ void CRegScript::MoveHeaders(DWORD dwFrom, DWORD dwTo, DWORD cbNew) {
         }
     }
     // A header the change wrote, from the start of its first line on.
-    const char* pFrom = m_pText + dwFrom;
-    while (pFrom > m_pText && !IsBreak(pFrom[-1])) --pFrom;
-    IndexHeadersIn(static_cast<DWORD>(pFrom - m_pText), dwFrom + cbNew);
+    IndexHeadersIn(static_cast<DWORD>(StartOfLine(m_pText, m_pText + dwFrom) - m_pText), dwFrom + cbNew);
 }
 
 // The start of the first section line at or after dwFrom (a line start), or the end.
 DWORD CRegScript::NextSection(DWORD dwFrom) const {
-    const char* const pEnd = m_pText + m_dwLength;
-    const char* pLine = FindSectionLine(FirstLine(m_pText, pEnd), m_pText + dwFrom, pEnd,
-                                        [](const char*, const char*) { return true; });
-    return static_cast<DWORD>(pLine - m_pText);
+    return static_cast<DWORD>(NextSectionLine(m_pText, m_pText + dwFrom, m_pText + m_dwLength) - m_pText);
 }
 
 int CRegScript::FindTemplateSection(int nIndex, DWORD& dwStart, DWORD& dwEnd) {
@@ -767,8 +405,8 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
     if (!FormatValueLine(lpszName, dwType, pData, dwSize, szLine, &cchLine)) return 1;
 
     UpdateCachedSection(nIndex);
-    const char* pszLineEnd = LineEnd();
     const char* const pTextEnd = m_pText + m_dwLength;
+    const char* const pszLineEnd = NewLineEnd(m_pText, pTextEnd);
     if (m_dwSectionStart != m_dwSectionEnd) {
         const size_t cchName = std::strlen(lpszName);
         const char* const pEnd = m_pText + m_dwSectionEnd;
@@ -795,25 +433,18 @@ int CRegScript::WriteValue(int nIndex, LPCSTR lpszName, DWORD dwType, LPCVOID pD
     const char* const pFirst = FirstLine(m_pText, pTextEnd);
     const DWORD dwAt = static_cast<DWORD>(
         OutsideOpenValue(pFirst, m_pText + (bPresent ? m_dwSectionEnd : m_dwLength), pTextEnd) - m_pText);
-    const bool bLineStart = m_pText + dwAt == pFirst || IsBreak(m_pText[dwAt - 1]);
-    return Splice(dwAt, dwAt, bLineStart ? "" : pszLineEnd, szLine, cchLine, pszLineEnd, bPresent);
+    return Splice(dwAt, dwAt, AtLineStart(pFirst, m_pText + dwAt) ? "" : pszLineEnd, szLine, cchLine, pszLineEnd,
+                  bPresent);
 }
 
 int CRegScript::AppendTemplateSection(int nIndex) {
     if (!m_pText) return 1;
-    char szHeader[MAX_HEADER_CHARS + 1];
-    const int cchHeader = std::snprintf(szHeader, sizeof szHeader, "%s%d]", m_szSectionKey, nIndex);
-    if (cchHeader < 0 || cchHeader > MAX_HEADER_CHARS) return 1;  // keys that Open builds always fit
-
-    // One space on a line of its own, then the header with one space before
-    // its line end; a last line without an end is ended first.
-    const char* pszLineEnd = LineEnd();
+    const char* const pTextEnd = m_pText + m_dwLength;
     char szBlock[2 * 3 + MAX_HEADER_CHARS + 3 + 1];
-    const bool bLineStart =
-        m_pText + m_dwLength == FirstLine(m_pText, m_pText + m_dwLength) || IsBreak(m_pText[m_dwLength - 1]);
-    std::snprintf(szBlock, sizeof szBlock, "%s %s%s %s", bLineStart ? "" : pszLineEnd, pszLineEnd, szHeader,
-                  pszLineEnd);
-    return Splice(m_dwLength, m_dwLength, "", szBlock, static_cast<DWORD>(std::strlen(szBlock)), "", FALSE);
+    const DWORD cbBlock = FormatNewSection(m_szSectionKey, nIndex, NewLineEnd(m_pText, pTextEnd),
+                                           AtLineStart(FirstLine(m_pText, pTextEnd), pTextEnd), szBlock);
+    if (cbBlock == 0) return 1;  // keys that Open builds always fit
+    return Splice(m_dwLength, m_dwLength, "", szBlock, cbBlock, "", FALSE);
 }
 
 int CRegScript::DeleteTemplateSection(int nIndex) {
@@ -827,7 +458,7 @@ int CRegScript::DeleteTemplateSection(int nIndex) {
     DWORD cbKept = 0;
     for (const char* p = m_pText + dwStart; p < pEnd;) {
         const Line line = LineAt(p, pEnd);
-        if (line.Starts(';')) cbKept += static_cast<DWORD>(line.pNext - line.pBegin);
+        if (line.IsComment()) cbKept += static_cast<DWORD>(line.pNext - line.pBegin);
         p = line.pNext;
     }
     CPageBuffer kept;
@@ -835,7 +466,7 @@ int CRegScript::DeleteTemplateSection(int nIndex) {
     char* pKept = kept.Get();
     for (const char* p = m_pText + dwStart; p < pEnd;) {
         const Line line = LineAt(p, pEnd);
-        if (line.Starts(';')) {
+        if (line.IsComment()) {
             std::memcpy(pKept, line.pBegin, static_cast<size_t>(line.pNext - line.pBegin));
             pKept += line.pNext - line.pBegin;
         }

@@ -5,15 +5,8 @@
 // Close, destroy.
 //
 // The script is usually a person's file, of which the board's templates are a
-// small part, so an edit touches only the lines it means to change:
-// - lines end in CR LF, LF or CR; a line the document adds ends the way the
-//   script's first line does (CR LF in a script without any);
-// - a comment line is one whose first non-blank character is ";": never a
-//   header, never a value, never removed;
-// - a section runs from its header line to the next line whose first
-//   non-blank character is "["; a template's header is the board's key, the
-//   template number and "]", in any letter case, as the registry compares keys;
-// - a value line begins with its own name in quotes, then "=" (in any case).
+// small part, so an edit touches only the lines it means to change; how lines,
+// sections and values are told apart is script_codec.h's.
 //
 // A change reaches the file all at once or not at all, through a journal
 // beside the script (journal.cpp says how, and what Open makes of a journal
@@ -26,6 +19,7 @@
 #include <afx.h>
 
 #include "journal.h"
+#include "script_codec.h"
 
 enum BusKind {
     BUS_PCI = 0,
@@ -48,8 +42,8 @@ public:
     // ERROR_NO_UNICODE_TRANSLATION for a UTF-16 script (byte-order mark);
     // ERROR_INVALID_DATA for one that holds a zero byte; ERROR_FILE_TOO_LARGE
     // past 4 GB; or what keeps the journal beside it from being settled, with
-    // m_fileError naming the file. A script that may not be written opens
-    // for reading (m_bReadOnly). SetAsideJournal() names a journal that the
+    // GetFileError() naming the file. A script that may not be written opens
+    // for reading (IsReadOnly()). SetAsideJournal() names a journal that the
     // script no longer fitted, kept aside.
     DWORD Open(LPCSTR lpszPath);
     // Changes not committed are dropped; the file keeps what it holds.
@@ -59,7 +53,7 @@ public:
 
     // Byte offsets of template n's section in the text: from the start of its
     // header line up to the next section's line or the end. start = end =
-    // m_dwLength when absent.
+    // GetLength() when absent.
     int FindTemplateSection(int nIndex, DWORD& dwStart, DWORD& dwEnd);
 
     // 0 = read into pData. 1 = not read; *pdwType and *pdwSize still report
@@ -97,11 +91,41 @@ public:
     LPCSTR SetAsideJournal() const { return m_journal.SetAsidePath(); }
 
     enum {
-        MAX_LINE_CHARS = 255,  // a value line, CR LF included
-        MAX_HEADER_CHARS = 255,
+        MAX_LINE_CHARS = codec::MAX_LINE_CHARS,
+        MAX_HEADER_CHARS = codec::MAX_HEADER_CHARS,
     };
 
-    // Attributes
+    // What Open made of the path: the device name (PCI6406), the driver's
+    // (VQX6406S), the bus, and the text every template header of the board
+    // begins with, up to the template number.
+    LPCSTR GetDevice() const { return m_szDevice; }
+    LPCSTR GetDriverName() const { return m_szDriverName; }
+    int GetBusKind() const { return m_nBusKind; }
+    LPCSTR GetSectionKey() const { return m_szSectionKey; }
+
+    // The text as the document holds it, GetLength() bytes and a zero byte:
+    // the file's bytes with the changes not landed yet. Null before Open, after
+    // Close, and once a failed save has left the file matching no text.
+    LPCSTR GetText() const { return m_pText; }
+    DWORD GetLength() const { return m_dwLength; }
+    // Whether the text holds changes that have not reached the file.
+    BOOL HasPendingChanges() const { return m_pSavedText != nullptr; }
+    BOOL InTransaction() const { return m_bInTrans; }
+
+    // The script, held open without sharing from Open to Close.
+    const CFile& GetFile() const { return m_file; }
+    // Why Open failed, naming the file concerned: the script or its journal.
+    const CFileException& GetFileError() const { return m_fileError; }
+    // Opened for reading only: the script may not be written (its mode, a
+    // read-only disk); a change is refused with ERROR_WRITE_PROTECT.
+    BOOL IsReadOnly() const { return m_bReadOnly; }
+
+    // With FALSE, changes land without the journal: the changed bytes are
+    // written over the script in place, so a save cut short leaves it half
+    // written. What the journal costs is measured so.
+    void SetJournaled(BOOL bJournaled) { m_journal.SetEnabled(bJournaled); }
+
+private:
     char m_szDevice[20];
     char m_szDriverName[20];
     int m_nBusKind;
@@ -110,6 +134,7 @@ public:
     CFileException m_fileError;
     DWORD m_dwLength;
     char* m_pText;
+    // The section of template m_nCachedIndex (-1 for none) in the text.
     int m_nCachedIndex;
     DWORD m_dwSectionStart;
     DWORD m_dwSectionEnd;
@@ -119,8 +144,6 @@ public:
     DWORD m_dwSavedLength;
     DWORD m_dwCapacity;
     BOOL m_bInTrans;
-    // Opened for reading only: the script may not be written (its mode, a
-    // read-only disk); a change is refused with ERROR_WRITE_PROTECT.
     BOOL m_bReadOnly;
     ULONGLONG m_qwFingerprint;
     CScriptJournal m_journal;
@@ -132,7 +155,6 @@ public:
     DWORD m_adwHeaderNext[INDEXED_TEMPLATES];
     BOOL m_bHeadersIndexed;
 
-private:
     BOOL ReadText();
     void FreeText();
     void DropChanges();
@@ -142,7 +164,6 @@ private:
     void IndexHeadersIn(DWORD dwFrom, DWORD dwTo);
     void MoveHeaders(DWORD dwFrom, DWORD dwTo, DWORD cbNew);
     DWORD NextSection(DWORD dwFrom) const;
-    const char* LineEnd() const;
     int Splice(DWORD dwFrom, DWORD dwTo, const char* pPrefix, const char* pNew, DWORD cbNew, const char* pSuffix,
                BOOL bWithinSection);
     void WriteChanges();

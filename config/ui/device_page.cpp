@@ -51,19 +51,11 @@ void CDevicePage::ShowSwitchID() { SelectSwitchID(m_pOwner->CurrentTemplate().Sw
 void CDevicePage::OnBoardIDChange() {
     const int nChosen = m_boardId.GetCurSel();
     if (nChosen < 0 || nChosen >= TEMPLATE_COUNT) return;
-    m_nChosenSwitchID = nChosen;
-    TemplateEntry& entry = m_pOwner->CurrentTemplate();
-    const bool bRefused = (m_pOwner->m_wUsedSwitchIDs & TemplateBit(static_cast<DWORD>(nChosen))) &&
-                          static_cast<DWORD>(nChosen) != entry.SwitchID;
-    if (bRefused) {
-        MessageBox("SwitchID already used!");
-        m_nChosenSwitchID = static_cast<int>(entry.SwitchID);
-        SelectSwitchID(entry.SwitchID);
+    CTemplateStore& store = m_pOwner->Store();
+    if (!store.ChooseSwitchID(static_cast<DWORD>(nChosen))) {
+        MessageBox(kSwitchIDUsed);
+        SelectSwitchID(store.CurrentTemplate().SwitchID);
     }
-    m_pOwner->m_wUsedSwitchIDs &= static_cast<WORD>(~TemplateBit(entry.SwitchID));
-    m_pOwner->m_wUsedSwitchIDs |= TemplateBit(static_cast<DWORD>(m_nChosenSwitchID));
-    // A choice is an edit even of the number shown, as a range chosen again is.
-    if (!bRefused) m_pOwner->NoteTemplateEdited();
-    entry.SwitchID = static_cast<DWORD>(m_nChosenSwitchID);
-    m_pOwner->SetModified();
+    m_nChosenSwitchID = static_cast<int>(store.CurrentTemplate().SwitchID);
+    m_pOwner->ShowModified();
 }

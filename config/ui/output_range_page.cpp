@@ -1,59 +1,6 @@
 #include "output_range_page.h"
 
-#include <cmath>
-
 #include "template_dlg.h"
-
-namespace {
-
-// The boxes' items, index by index; kVoltageChoices and kCurrentChoices say
-// what each stands for.
-const char* const kVoltageRanges[] = {"  0 ~ 5V", "  0 ~ 10V", " -5 ~ 5V", "-10 ~ 10V"};
-const char* const kCurrentRanges[] = {" ", "  4 ~ 20mA", "  0 ~ 20mA"};
-
-// One item of a box: the channel's range it stands for, and the item of the
-// channel's other box that goes with it (-1: that box stays as it is).
-struct RangeChoice {
-    bool bSetsVoltage;
-    float fVoltageMax;
-    float fVoltageMin;
-    float fCurrentMax;
-    float fCurrentMin;
-    int nOtherBox;
-};
-
-const RangeChoice kVoltageChoices[] = {
-    {true, 5.0f, 0.0f, 20.0f, 0.0f, 2},  // 0..5 V comes with 0..20 mA
-    {true, 10.0f, 0.0f, 0.0f, 0.0f, 0},
-    {true, 5.0f, -5.0f, 0.0f, 0.0f, 0},
-    {true, 10.0f, -10.0f, 0.0f, 0.0f, 0},
-};
-
-const RangeChoice kCurrentChoices[] = {
-    {false, 0.0f, 0.0f, 0.0f, 0.0f, -1},  // no current range: the voltage stays
-    {true, 5.0f, 0.0f, 20.0f, 4.0f, 0},   // a current range rides on 0..5 V
-    {true, 5.0f, 0.0f, 20.0f, 0.0f, 0},
-};
-
-// FALSE when the box has no item selected: nothing changes then.
-template <size_t N>
-BOOL ApplyChoice(const RangeChoice (&choices)[N], const CComboBox& box, CComboBox& other, AoChannelSetting& channel) {
-    const int nChoice = box.GetCurSel();
-    if (nChoice < 0 || nChoice >= static_cast<int>(N)) return FALSE;
-    const RangeChoice& choice = choices[nChoice];
-    if (choice.bSetsVoltage) {
-        channel.VoltageMax = choice.fVoltageMax;
-        channel.VoltageMin = choice.fVoltageMin;
-    }
-    channel.CurrentMax = choice.fCurrentMax;
-    channel.CurrentMin = choice.fCurrentMin;
-    if (choice.nOtherBox >= 0) other.SetCurSel(choice.nOtherBox);
-    return TRUE;
-}
-
-bool Matches(float fValue, double dTarget) { return std::fabs(static_cast<double>(fValue) - dTarget) < 1e-6; }
-
-}  // namespace
 
 BEGIN_MESSAGE_MAP(COutputRangePage, CSelfOwnedDialog)
     ON_CONTROL_RANGE(CBN_SELCHANGE, IDC_VOLTAGE_RANGE0, IDC_VOLTAGE_RANGE3, OnVoltageRangeChange)
@@ -77,9 +24,9 @@ BOOL COutputRangePage::OnInitDialog() {
     CDialog::OnInitDialog();
     m_bInitialising = true;
     for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
-        for (const char* pszItem : kVoltageRanges) m_voltageRange[i].AddString(pszItem);
+        for (const char* pszItem : kVoltageRangeItems) m_voltageRange[i].AddString(pszItem);
         m_voltageRange[i].SetCurSel(3);
-        for (const char* pszItem : kCurrentRanges) m_currentRange[i].AddString(pszItem);
+        for (const char* pszItem : kCurrentRangeItems) m_currentRange[i].AddString(pszItem);
         m_currentRange[i].SetCurSel(0);
     }
     ShowChannelRanges();
@@ -92,44 +39,33 @@ void COutputRangePage::PointAtCurrentTemplate() {
     for (int i = 0; i < AO_CHANNEL_COUNT; ++i) m_pChannels[i] = &entry.Channels[i];
 }
 
+// A choice the store takes for the selected template; the other box shows
+// what goes with it.
 void COutputRangePage::OnVoltageRangeChange(UINT nID) {
     PointAtCurrentTemplate();
     const int i = static_cast<int>(nID) - IDC_VOLTAGE_RANGE0;
-    if (ApplyChoice(kVoltageChoices, m_voltageRange[i], m_currentRange[i], *m_pChannels[i]) && !m_bInitialising) {
-        m_pOwner->NoteTemplateEdited();
-        m_pOwner->SetModified();
-    }
+    const int nItem = m_voltageRange[i].GetCurSel();
+    if (nItem < 0 || nItem >= VOLTAGE_RANGE_ITEMS) return;
+    const int nOther = m_pOwner->Store().ChooseVoltageRange(i, nItem, m_bInitialising);
+    if (nOther >= 0) m_currentRange[i].SetCurSel(nOther);
+    if (!m_bInitialising) m_pOwner->ShowModified();
 }
 
 void COutputRangePage::OnCurrentRangeChange(UINT nID) {
     PointAtCurrentTemplate();
     const int i = static_cast<int>(nID) - IDC_CURRENT_RANGE0;
-    if (ApplyChoice(kCurrentChoices, m_currentRange[i], m_voltageRange[i], *m_pChannels[i]) && !m_bInitialising) {
-        m_pOwner->NoteTemplateEdited();
-        m_pOwner->SetModified();
-    }
+    const int nItem = m_currentRange[i].GetCurSel();
+    if (nItem < 0 || nItem >= CURRENT_RANGE_ITEMS) return;
+    const int nOther = m_pOwner->Store().ChooseCurrentRange(i, nItem, m_bInitialising);
+    if (nOther >= 0) m_voltageRange[i].SetCurSel(nOther);
+    if (!m_bInitialising) m_pOwner->ShowModified();
 }
 
 void COutputRangePage::ShowChannelRanges() {
     PointAtCurrentTemplate();
     for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
-        const AoChannelSetting& channel = *m_pChannels[i];
-        int nVoltage, nCurrent = 0;
-        if (Matches(channel.VoltageMax, 5) && Matches(channel.VoltageMin, 0)) {
-            nVoltage = 0;
-            if (Matches(channel.CurrentMax, 20) && Matches(channel.CurrentMin, 4))
-                nCurrent = 1;
-            else if (Matches(channel.CurrentMax, 20) && Matches(channel.CurrentMin, 0))
-                nCurrent = 2;
-        } else if (Matches(channel.VoltageMax, 10) && Matches(channel.VoltageMin, 0)) {
-            nVoltage = 1;
-        } else if (Matches(channel.VoltageMax, 5) && Matches(channel.VoltageMin, -5)) {
-            nVoltage = 2;
-        } else if (Matches(channel.VoltageMax, 10) && Matches(channel.VoltageMin, -10)) {
-            nVoltage = 3;
-        } else {
-            continue;  // not a range of the boxes
-        }
+        int nVoltage, nCurrent;
+        if (!ShownRangeItems(*m_pChannels[i], nVoltage, nCurrent)) continue;  // not a range of the boxes
         m_voltageRange[i].SetCurSel(nVoltage);
         m_currentRange[i].SetCurSel(nCurrent);
     }

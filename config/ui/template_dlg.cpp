@@ -5,19 +5,14 @@
 #include "about_dlg.h"
 #include "device_page.h"
 #include "output_range_page.h"
+#include "settings_text.h"
 
-bool g_bModified = false;
 HWND g_hHostWnd = NULL;
 
 namespace {
 
-const char kScriptFolders[] = "Public\\Quorvex\\Device_Drivers\\";
-const char kScriptExtension[] = ".reg";
-const size_t kDeviceChars = 7;  // a three-letter bus prefix and the four-character model
-
 const char kSavePrompt[] = "The configuration of PCI-6406 is change, save the change";
 const char kSavePromptCaption[] = "Note";
-const char kSaveFailed[] = "Cannot save the templates to the registry script";
 
 enum { TAB_DEVICE = 0, TAB_AO = 1 };
 
@@ -37,45 +32,7 @@ BEGIN_MESSAGE_MAP(CTemplateDlg, CSelfOwnedDialog)
     ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CTemplateDlg::CTemplateDlg()
-    : CSelfOwnedDialog(IDD),
-      m_pOutputRangePage(NULL),
-      m_pDevicePage(NULL),
-      m_nCurTemplate(0),
-      m_wPendingRemoval(0),
-      m_wUsedSwitchIDs(0),
-      m_wUnreadTemplates(0),
-      m_wUnloadedTemplates(0),
-      m_dwScriptError(0),
-      m_qwScriptFingerprint(0),
-      m_bScriptRead(FALSE) {
-    std::memset(m_templates, 0, sizeof m_templates);
-    std::memset(m_szScriptPath, 0, sizeof m_szScriptPath);
-}
-
-BOOL CTemplateDlg::SetScriptPath(LPCSTR lpszRoot, LPCSTR lpszDevice) {
-    if (lpszRoot == NULL) lpszRoot = "";
-    if (lpszDevice == NULL) lpszDevice = "";
-    const size_t cchRoot = std::strlen(lpszRoot);
-    const size_t cchDevice = strnlen(lpszDevice, kDeviceChars);
-    const size_t cchPath =
-        cchRoot + (sizeof kScriptFolders - 1) + cchDevice + 1 + cchDevice + (sizeof kScriptExtension - 1);
-    std::memset(m_szScriptPath, 0, sizeof m_szScriptPath);
-    if (cchPath > MAX_SCRIPT_PATH) return FALSE;
-
-    char* p = m_szScriptPath;
-    auto append = [&p](const char* pszPart, size_t cchPart) {
-        std::memcpy(p, pszPart, cchPart);
-        p += cchPart;
-    };
-    append(lpszRoot, cchRoot);
-    append(kScriptFolders, sizeof kScriptFolders - 1);
-    append(lpszDevice, cchDevice);
-    append("\\", 1);
-    append(lpszDevice, cchDevice);
-    append(kScriptExtension, sizeof kScriptExtension - 1);
-    return TRUE;
-}
+CTemplateDlg::CTemplateDlg() : CSelfOwnedDialog(IDD), m_pOutputRangePage(NULL), m_pDevicePage(NULL) {}
 
 void CTemplateDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
@@ -92,8 +49,8 @@ void CTemplateDlg::PlacePage(CDialog* pPage) {
 
 BOOL CTemplateDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_wPendingRemoval = 0;
-    m_wUsedSwitchIDs = 0;
+    m_store.m_wPendingRemoval = 0;
+    m_store.m_wUsedSwitchIDs = 0;
     m_saveButton.EnableWindow(FALSE);
 
     // Over the host's window; a handle that names none leaves the dialog
@@ -103,12 +60,18 @@ BOOL CTemplateDlg::OnInitDialog() {
 
     m_pOutputRangePage = new COutputRangePage(this);
     HTREEITEM hRoot = m_tree.InsertItem("DeviceTemplate", TVI_ROOT, TVI_LAST);
-    m_tree.InsertItem("PCI-6406", hRoot, TVI_LAST);
-    LoadTemplateList();
+    HTREEITEM hDevice = m_tree.InsertItem("PCI-6406", hRoot, TVI_LAST);
+    m_store.LoadTemplateList();
+    char szName[16];
+    for (int i = 0; i < m_store.ListedCount(); ++i) {
+        FormatTemplateName(m_store.ListedAt(i), szName, sizeof szName);
+        m_tree.InsertItem(szName, hDevice, TVI_LAST);
+    }
+    m_tree.SelectSetFirstVisible(m_tree.GetChildItem(hDevice));
     m_tabs.InsertItem(TAB_DEVICE, "Device");
     m_tabs.InsertItem(TAB_AO, "AO");
 
-    m_nCurTemplate = 0;
+    m_store.m_nCurTemplate = 0;
 
     // A page that cannot be made leaves its tab empty. Its object is not
     // deleted here: one whose window came and went has deleted itself.
@@ -122,21 +85,63 @@ BOOL CTemplateDlg::OnInitDialog() {
     else
         m_pDevicePage = NULL;
 
-    if (m_wUnreadTemplates != 0) {
-        // What could not be read is left out, so that no save can overwrite it.
-        HTREEITEM hDevice = GetDeviceItem();
-        for (HTREEITEM hItem = m_tree.GetChildItem(hDevice); hItem != NULL;) {
-            HTREEITEM hNext = m_tree.GetNextSiblingItem(hItem);
-            int n = TemplateNumberOf(m_tree.GetItemText(hItem));
-            if (n >= 0 && (m_wUnreadTemplates & TemplateBit(n))) m_tree.DeleteItem(hItem);
-            hItem = hNext;
-        }
-        ReportScriptError("Cannot read the registry script",
-                          "The templates that could not be read are left out; the script keeps them as they are.");
-    }
+    // What could not be read is left out, so that no save can overwrite it.
+    if (m_store.m_wUnreadTemplates != 0)
+        ReportScriptError(kCannotRead, kLeftOut);
     ReportSetAsideJournal();
     RefreshVisiblePage();
     return TRUE;
+}
+
+HTREEITEM CTemplateDlg::GetDeviceItem() const { return m_tree.GetChildItem(m_tree.GetRootItem()); }
+
+void CTemplateDlg::ShowModified() { m_saveButton.EnableWindow(g_bModified ? TRUE : FALSE); }
+
+void CTemplateDlg::ReportScriptError(LPCSTR lpszWhat, LPCSTR lpszOutcome) {
+    MessageBox(m_store.ScriptErrorText(lpszWhat, lpszOutcome), NULL, MB_OK | MB_ICONERROR);
+}
+
+void CTemplateDlg::ReportSetAsideJournal() {
+    const CString strNotice = m_store.TakeSetAsideNotice();
+    if (!strNotice.IsEmpty()) MessageBox(strNotice, NULL, MB_OK | MB_ICONWARNING);
+}
+
+void CTemplateDlg::AddTemplate() {
+    HTREEITEM hDevice = GetDeviceItem();
+    const int nIndex = m_store.AddTemplate();
+    ShowModified();
+    if (nIndex < 0) {
+        MessageBox(kTooManyTemplates);
+        return;
+    }
+    char szName[16];
+    FormatTemplateName(nIndex, szName, sizeof szName);
+    m_tree.InsertItem(szName, hDevice, TVI_LAST);
+    HTREEITEM hFirst = m_tree.GetChildItem(hDevice);
+    m_tree.SelectItem(hFirst);
+    m_tree.SelectSetFirstVisible(hFirst);
+}
+
+int CTemplateDlg::GetSelectedTemplateIndex() {
+    int n = TemplateNumberOf(m_tree.GetItemText(m_tree.GetSelectedItem()));
+    if (n >= 0) m_store.SelectTemplate(n);
+    return n;
+}
+
+void CTemplateDlg::RemoveTemplate() {
+    HTREEITEM hSelected = m_tree.GetSelectedItem();
+    HTREEITEM hParent = hSelected != NULL ? m_tree.GetParentItem(hSelected) : NULL;
+    // Only template items have a parent with a parent.
+    const int n = hParent != NULL && m_tree.GetParentItem(hParent) != NULL ? GetSelectedTemplateIndex() : -1;
+    m_store.RemoveTemplate(n);
+    ShowModified();
+    if (n >= 0) m_tree.DeleteItem(hSelected);
+}
+
+BOOL CTemplateDlg::SaveAllTemplates() {
+    const BOOL bSaved = m_store.SaveAllTemplates();
+    ShowModified();
+    return bSaved;
 }
 
 void CTemplateDlg::HidePages() {
@@ -193,14 +198,14 @@ void CTemplateDlg::OnRemoveTemplate() { RemoveTemplate(); }
 
 // Save: the dialog stays open.
 void CTemplateDlg::OnOK() {
-    if (!SaveAllTemplates()) ReportScriptError(kSaveFailed, "The script is unchanged.");
+    if (!SaveAllTemplates()) ReportScriptError(kCannotSave, "The script is unchanged.");
     ReportSetAsideJournal();
 }
 
 void CTemplateDlg::OnCancel() {
     if (g_bModified) {
         if (MessageBox(kSavePrompt, kSavePromptCaption, MB_OKCANCEL) == IDOK && !SaveAllTemplates()) {
-            ReportScriptError(kSaveFailed, "The script is unchanged, and the dialog stays open.");
+            ReportScriptError(kCannotSave, "The script is unchanged, and the dialog stays open.");
             return;
         }
         g_bModified = false;
@@ -213,6 +218,6 @@ void CTemplateDlg::OnDestroy() {
     // The controls are still there for the save.
     if (g_bModified && ::MessageBoxA(NULL, kSavePrompt, kSavePromptCaption, MB_OKCANCEL) == IDOK &&
         !SaveAllTemplates())
-        ReportScriptError(kSaveFailed, "The script is unchanged; the changes are lost.");
+        ReportScriptError(kCannotSave, "The script is unchanged; the changes are lost.");
     g_bModified = false;
 }

@@ -104,8 +104,8 @@ protected:
         CRegScript doc;
         EXPECT_EQ(doc.Open(m_file.Path()), 0u);
         if (pSetAside) *pSetAside = doc.SetAsideJournal();
-        const std::string text = doc.m_pText ? std::string(doc.m_pText, doc.m_dwLength) : "";
-        EXPECT_EQ(text, m_file.Get(doc.m_file));
+        const std::string text = doc.GetText() ? std::string(doc.GetText(), doc.GetLength()) : "";
+        EXPECT_EQ(text, m_file.Get(doc.GetFile()));
         return text;
     }
     // A save must fail on what holds the journal's name, naming it, and leave it and the script be.
@@ -122,7 +122,7 @@ protected:
             EXPECT_STREQ(e->m_strFileName, Journal().c_str());
             e->Delete();
         }
-        EXPECT_EQ(m_file.Get(doc.m_file), script);
+        EXPECT_EQ(m_file.Get(doc.GetFile()), script);
     }
 
     ScriptFile m_file;
@@ -219,6 +219,48 @@ TEST_F(JournalTest, AJournalCutShortGoesADamagedOneIsSetAsideAndAnotherFileStays
     EXPECT_EQ(setAside, SetAside(2));
     EXPECT_EQ(Slurp(SetAside()), "earlier");
     EXPECT_EQ(Slurp(SetAside(2)), damaged);
+    // With every name up to .99 taken, the journal stays and Open fails naming it.
+    for (int n = 2; n <= 99; ++n) Put(SetAside(n), "earlier");
+    Put(Journal(), damaged);
+    {
+        CRegScript doc;
+        EXPECT_EQ(doc.Open(m_file.Path()), static_cast<DWORD>(ERROR_FILE_EXISTS));
+        EXPECT_STREQ(doc.GetFileError().m_strFileName, Journal().c_str());
+    }
+    EXPECT_EQ(Slurp(Journal()), damaged);
+    EXPECT_FALSE(Exists(SetAside(100)));
+    EXPECT_FALSE(Exists(Journal() + ".not-applied.00"));
+    for (int n = 1; n <= 99; ++n) std::remove(SetAside(n).c_str());
+    std::remove(Journal().c_str());
+}
+
+// Switched off, the journal is neither written nor looked at by a save: the
+// change lands over what holds the journal's name, and one that fails still
+// puts the old bytes back.
+TEST_F(JournalTest, WithoutTheJournalASaveLandsInPlace) {
+    m_file.Put(kScript);
+    Put(Journal(), "REGEDIT4\r\n");
+    ExpectSaveRefused(ERROR_FILE_EXISTS);
+    {
+        CRegScript doc;
+        ASSERT_EQ(doc.Open(m_file.Path()), 0u);
+        doc.SetJournaled(FALSE);
+        DWORD v = 7;
+        EXPECT_EQ(doc.WriteValue(1, "SwitchID", REG_DWORD, &v, 4), 0);
+        const std::string saved = m_file.Get(doc.GetFile());
+        EXPECT_EQ(saved, std::string(doc.GetText(), doc.GetLength()));
+        EXPECT_NE(saved.find("\"SwitchID\"=dword:7\r\n"), std::string::npos);
+        AfxFailCall(AFX_FAULT_WRITE, 1, ERROR_DISK_FULL);
+        try {
+            doc.DeleteTemplateSection(0);
+            ADD_FAILURE() << "saved";
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+        AfxResetFaults();
+        EXPECT_EQ(m_file.Get(doc.GetFile()), saved);
+    }
+    EXPECT_EQ(Slurp(Journal()), "REGEDIT4\r\n");
 }
 
 #if !defined(_WIN32)
@@ -285,7 +327,7 @@ TEST_F(JournalTest, AWriteProtectedScriptIsReadButNeitherChangedNorPutBack) {
     {
         CRegScript doc;
         ASSERT_EQ(doc.Open(m_file.Path()), 0u);
-        EXPECT_TRUE(doc.m_bReadOnly);
+        EXPECT_TRUE(doc.IsReadOnly());
         try {
             doc.DeleteTemplateSection(0);
             ADD_FAILURE() << "changed";
@@ -293,7 +335,7 @@ TEST_F(JournalTest, AWriteProtectedScriptIsReadButNeitherChangedNorPutBack) {
             EXPECT_EQ(e->m_lOsError, ERROR_WRITE_PROTECT);
             e->Delete();
         }
-        EXPECT_EQ(std::string(doc.m_pText, doc.m_dwLength), kScript);
+        EXPECT_EQ(std::string(doc.GetText(), doc.GetLength()), kScript);
     }
     ASSERT_EQ(chmod(m_file.Path(), 0644), 0);
     m_file.Put(cut.after);

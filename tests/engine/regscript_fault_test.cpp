@@ -67,7 +67,7 @@ TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
             for (AfxFaultPoint pt : kFilePoints) nBase[pt] = AfxCallCount(pt);
             ASSERT_EQ(op.run(doc), 0);
             for (AfxFaultPoint pt : kFilePoints) nCalls[pt] = AfxCallCount(pt) - nBase[pt];
-            expected = file.Get(doc.m_file);
+            expected = file.Get(doc.GetFile());
         }
         ASSERT_NE(expected, kScript);
 
@@ -89,13 +89,13 @@ TEST(RegScriptFaults, AFailingPrimitiveLeavesTheScriptAsItWas) {
                         EXPECT_EQ(e->m_cause, CFileException::diskFull);
                         e->Delete();
                     }
-                    EXPECT_EQ(file.Get(doc.m_file), kScript);
+                    EXPECT_EQ(file.Get(doc.GetFile()), kScript);
                     EXPECT_FALSE(Exists(Journal(file)));
-                    ASSERT_NE(doc.m_pText, nullptr);
-                    EXPECT_EQ(std::string(doc.m_pText, doc.m_dwLength), kScript);
+                    ASSERT_NE(doc.GetText(), nullptr);
+                    EXPECT_EQ(std::string(doc.GetText(), doc.GetLength()), kScript);
                     EXPECT_EQ(AfxLivePageBlocks(), 1u);
                     EXPECT_EQ(op.run(doc), 0);  // and it can be done again
-                    EXPECT_EQ(file.Get(doc.m_file), expected);
+                    EXPECT_EQ(file.Get(doc.GetFile()), expected);
                     ++nInjected[pt];
                 }
             }
@@ -147,7 +147,7 @@ TEST(RegScriptFaults, WhatCannotBeUndoneAtOnceIsUndoneByTheNextOpen) {
                 e->Delete();
             }
             // No further edit may be made from a text the file no longer matches.
-            EXPECT_EQ(doc.m_pText, nullptr);
+            EXPECT_EQ(doc.GetText(), nullptr);
             DWORD v = 1;
             EXPECT_EQ(doc.WriteValue(0, "SwitchID", REG_DWORD, &v, 4), 1);
             EXPECT_EQ(doc.AppendTemplateSection(3), 1);
@@ -158,8 +158,8 @@ TEST(RegScriptFaults, WhatCannotBeUndoneAtOnceIsUndoneByTheNextOpen) {
         AfxResetFaults();
         CRegScript next;
         ASSERT_EQ(next.Open(file.Path()), 0u);
-        EXPECT_EQ(std::string(next.m_pText, next.m_dwLength), kScript);
-        EXPECT_EQ(file.Get(next.m_file), kScript);
+        EXPECT_EQ(std::string(next.GetText(), next.GetLength()), kScript);
+        EXPECT_EQ(file.Get(next.GetFile()), kScript);
         EXPECT_FALSE(Exists(Journal(file)));
     }
     AfxResetFaults();

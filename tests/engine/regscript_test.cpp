@@ -50,10 +50,10 @@ protected:
         m_file.Put(bytes);
         ASSERT_EQ(m_doc.Open(m_file.Path()), 0u);
     }
-    std::string OnDisk() const { return m_file.Get(m_doc.m_file); }
+    std::string OnDisk() const { return m_file.Get(m_doc.GetFile()); }
     // The text held must be the file's, and only the text may be held between operations.
     void ExpectInStep() {
-        EXPECT_EQ(std::string(m_doc.m_pText, m_doc.m_dwLength), OnDisk());
+        EXPECT_EQ(std::string(m_doc.GetText(), m_doc.GetLength()), OnDisk());
         EXPECT_EQ(AfxLivePageBlocks(), 1u);
     }
     std::string ReadString(int n, const char* name) {
@@ -98,11 +98,11 @@ TEST_F(RegScriptTest, OpenTakesDeviceDriverBusAndKeyFromTheDevicesPartOfThePath)
         SCOPED_TRACE(c.path);
         CRegScript doc;
         ASSERT_EQ(doc.Open(m_file.Create(c.path, "x").c_str()), 0u);
-        EXPECT_STREQ(doc.m_szDevice, c.device);
-        EXPECT_STREQ(doc.m_szDriverName, c.driver);
-        EXPECT_EQ(doc.m_nBusKind, c.bus);
-        EXPECT_STREQ(doc.m_szSectionKey, c.key);
-        EXPECT_EQ(std::string(doc.m_pText, doc.m_dwLength), "x");
+        EXPECT_STREQ(doc.GetDevice(), c.device);
+        EXPECT_STREQ(doc.GetDriverName(), c.driver);
+        EXPECT_EQ(doc.GetBusKind(), c.bus);
+        EXPECT_STREQ(doc.GetSectionKey(), c.key);
+        EXPECT_EQ(std::string(doc.GetText(), doc.GetLength()), "x");
     }
 }
 
@@ -127,8 +127,8 @@ TEST_F(RegScriptTest, OpenRefusesPathsWithoutADeviceAndFilesItCannotEdit) {
         SCOPED_TRACE(c.path);
         CRegScript doc;
         EXPECT_EQ(doc.Open(c.path.c_str()), c.result);
-        EXPECT_EQ(doc.m_pText, nullptr);
-        EXPECT_EQ(doc.m_file.m_hFile, CFile::hFileNull);
+        EXPECT_EQ(doc.GetText(), nullptr);
+        EXPECT_EQ(doc.GetFile().m_hFile, CFile::hFileNull);
         EXPECT_EQ(doc.ReadValue(0, "SwitchID", nullptr, nullptr, 0, nullptr), 1);
         DWORD v = 1;
         EXPECT_EQ(doc.WriteValue(1, "SwitchID", REG_DWORD, &v, 4), 1);
@@ -141,7 +141,7 @@ TEST_F(RegScriptTest, OpenRefusesPathsWithoutADeviceAndFilesItCannotEdit) {
     OpenOn(kScript);
     CRegScript second;
     EXPECT_EQ(second.Open(m_file.Path()), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(second.m_fileError.m_cause, CFileException::sharingViolation);
+    EXPECT_EQ(second.GetFileError().m_cause, CFileException::sharingViolation);
 }
 
 #if !defined(_WIN32)
@@ -160,7 +160,7 @@ TEST_F(RegScriptTest, OpenRefusesAFifoADeviceAndAFolderWithoutWaiting) {
         SCOPED_TRACE(c.path);
         CRegScript doc;
         EXPECT_EQ(doc.Open(c.path.c_str()), c.result);
-        EXPECT_EQ(doc.m_file.m_hFile, CFile::hFileNull);
+        EXPECT_EQ(doc.GetFile().m_hFile, CFile::hFileNull);
     }
 }
 #endif
@@ -575,7 +575,7 @@ TEST_F(RegScriptTest, ATransactionLandsWholeOrNotAtAll) {
         EXPECT_EQ(WriteDword(3, "SwitchID", 3), 0);
         EXPECT_EQ(WriteDword(0, "SwitchID", 6), 0);
         EXPECT_EQ(OnDisk(), kScript);
-        const std::string changed = std::string(m_doc.m_pText, m_doc.m_dwLength);
+        const std::string changed = std::string(m_doc.GetText(), m_doc.GetLength());
         const ULONGLONG qwBefore = m_doc.GetFingerprint();
         if (std::string(pszEnd) == "commit") {
             m_doc.CommitTrans();

@@ -116,7 +116,7 @@ TEST_F(TemplateStoreTest, SavesASectionThatLoadsBackTheSame) {
     entry.Channels[1] = {2048, 5, 0, 20, 4};
     entry.Channels[3] = {0, 4.9f, -4.9f, 0, 0};  // whole numbers only
     ASSERT_TRUE(SaveTemplateEntry(m_doc, 2, entry));
-    EXPECT_EQ(m_file.Get(m_doc.m_file), std::string(kHead) + " \r\n" + Header(2) +
+    EXPECT_EQ(m_file.Get(m_doc.GetFile()), std::string(kHead) + " \r\n" + Header(2) +
                                             " \r\n"
                                             "\"SwitchID\"=dword:7\r\n"
                                             "\"AOSettings 0\"=\"     0    10   -10     0     0\"\r\n"
@@ -124,9 +124,9 @@ TEST_F(TemplateStoreTest, SavesASectionThatLoadsBackTheSame) {
                                             "\"AOSettings 2\"=\"     0    10   -10     0     0\"\r\n"
                                             "\"AOSettings 3\"=\"     0     4    -4     0     0\"\r\n");
     // Again over the section it wrote: the same values in place.
-    const std::string before = m_file.Get(m_doc.m_file);
+    const std::string before = m_file.Get(m_doc.GetFile());
     ASSERT_TRUE(SaveTemplateEntry(m_doc, 2, entry));
-    EXPECT_EQ(m_file.Get(m_doc.m_file), before);
+    EXPECT_EQ(m_file.Get(m_doc.GetFile()), before);
 
     TemplateEntry back;
     ASSERT_TRUE(LoadTemplateEntry(m_doc, 2, back));
@@ -143,7 +143,7 @@ TEST_F(TemplateStoreTest, ASaveThatRunsOutOfMemoryReportsIt) {
     AfxFailCall(AFX_FAULT_PAGE_ALLOC, 1, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(SaveTemplateEntry(m_doc, 0, entry));
     m_doc.Rollback();
-    EXPECT_EQ(m_file.Get(m_doc.m_file), kHead);
+    EXPECT_EQ(m_file.Get(m_doc.GetFile()), kHead);
 }
 
 TEST(TemplateStoreErrors, SayWhatTheScriptsFailureMeans) {

@@ -117,6 +117,49 @@ TEST_F(RegFileTest, MalformedScriptsChangeNothingAndNameTheLine) {
     EXPECT_EQ(error, "line 2: a value outside a section (or in a deleted one)");
 }
 
+// The image build reads text as its host's C runtime does in text mode: a
+// line ends at a line feed, a Ctrl-Z ends the file; and a script its
+// byte-order mark declares UTF-8 is UTF-8 throughout.
+TEST_F(RegFileTest, LinesEndAtALineFeedTheFileAtACtrlZ) {
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        const char* name;
+        std::string script;
+        int line;         // of the refusal; 0: taken
+        WString value;    // K's "V" then, or "" for no K
+        int endMarkLine;
+    } cases[] = {
+        {"a Ctrl-Z at the end", "[HKLM\\K]\r\n\"V\"=\"a\"\r\n\x1A", 0, TEXT("a"), 3},
+        {"a Ctrl-Z before a section", "[HKLM\\K]\r\n\"V\"=\"a\"\r\n\x1A\r\n[HKLM\\L]\r\n", 0, TEXT("a"), 3},
+        {"a Ctrl-Z before what is no line", "[HKLM\\K]\r\n\"V\"=\"a\"\x1Anot a line\r\n", 0, TEXT("a"), 2},
+        {"UTF-8", bom + "[HKLM\\K]\r\n\"V\"=\"caf\xC3\xA9 \xF0\x9F\x98\x80\"\r\n", 0,
+         WString{'c', 'a', 'f', 0xE9, ' ', 0xD83D, 0xDE00}, 0},
+        {"an 8-bit byte in a comment", bom + "; caf\xE9\r\n[HKLM\\K]\r\n", 1, TEXT(""), 0},
+        {"a character written too long", bom + "[HKLM\\K]\r\n\"V\"=\"\xC0\xAF\"\r\n", 2, TEXT(""), 0},
+        {"half a surrogate pair", bom + "[HKLM\\K]\r\n\"V\"=\"\xED\xA0\x80\"\r\n", 2, TEXT(""), 0},
+        {"a character cut off", bom + "[HKLM\\K]\r\n; \xE2\x82", 2, TEXT(""), 0},
+        {"the same bytes without the mark", "[HKLM\\K]\r\n\"V\"=\"caf\xE9\"\r\n", 0, WString{'c', 'a', 'f', 0xE9}, 0},
+        {"carriage returns alone after a comment", "; note\r[HKLM\\K]\r\"V\"=\"a\"\r", 0, TEXT(""), 0},
+        {"carriage returns alone after a header", "[HKLM\\K]\r\"V\"=\"a\"\r", 1, TEXT(""), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        cesim::ResetRegistry();
+        sim::ParsedScript parsed;
+        std::string error;
+        const bool ok = sim::ParseRegText(c.script, parsed, &error);
+        EXPECT_EQ(ok, c.line == 0) << error;
+        if (!ok) {
+            EXPECT_EQ(error.rfind("line " + std::to_string(c.line) + ": ", 0), 0u) << error;
+            continue;
+        }
+        EXPECT_EQ(parsed.endMarkLine, c.endMarkLine);
+        ASSERT_TRUE(sim::ApplyRegScript(parsed, &error)) << error;
+        EXPECT_EQ(sim::GetString(TEXT("K"), TEXT("V")).value_or(TEXT("")), c.value);
+        EXPECT_FALSE(sim::KeyExists(TEXT("L")));
+    }
+}
+
 // Each script is cut where a file can end unnoticed by the syntax alone.
 TEST_F(RegFileTest, CutOffScriptsAreRefusedWithTheirLine) {
     std::string saved, error;

@@ -30,7 +30,7 @@ void TemplateDialogTest::Open(const std::string& script) {
     m_hDlg = GetActiveWindow();
     m_pDlg = dynamic_cast<CTemplateDlg*>(CWnd::FromHandlePermanent(m_hDlg));
     ASSERT_NE(m_pDlg, nullptr);
-    EXPECT_STREQ(m_pDlg->m_szScriptPath, ScriptPath().c_str());
+    EXPECT_STREQ(m_pDlg->m_store.m_szScriptPath, ScriptPath().c_str());
 }
 
 HWND TemplateDialogTest::Control(int nID) const { return FindDialogControl(m_hDlg, nID); }

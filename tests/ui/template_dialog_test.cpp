@@ -16,12 +16,12 @@ TEST_F(TemplateDialogTest, ListsTheScriptsTemplatesWithNoneSelected) {
     EXPECT_EQ(PageShown(), "none");
     EXPECT_FALSE(SaveEnabled());
     EXPECT_FALSE(g_bModified);
-    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, (1u << 0) | (1u << 2) | (1u << 7));
-    EXPECT_EQ(m_pDlg->m_templates[5].SwitchID, 7u);
-    EXPECT_FLOAT_EQ(m_pDlg->m_templates[0].Channels[2].CurrentMin, 4.0f);
+    EXPECT_EQ(m_pDlg->m_store.m_wUsedSwitchIDs, (1u << 0) | (1u << 2) | (1u << 7));
+    EXPECT_EQ(m_pDlg->m_store.m_templates[5].SwitchID, 7u);
+    EXPECT_FLOAT_EQ(m_pDlg->m_store.m_templates[0].Channels[2].CurrentMin, 4.0f);
     // Unlisted entries hold their defaults.
-    EXPECT_EQ(m_pDlg->m_templates[9].SwitchID, 9u);
-    EXPECT_FLOAT_EQ(m_pDlg->m_templates[9].Channels[3].VoltageMin, -10.0f);
+    EXPECT_EQ(m_pDlg->m_store.m_templates[9].SwitchID, 9u);
+    EXPECT_FLOAT_EQ(m_pDlg->m_store.m_templates[9].Channels[3].VoltageMin, -10.0f);
 }
 
 TEST_F(TemplateDialogTest, AddAppendsTheLowestFreeNumberAndSaveAppendsItsSection) {
@@ -58,7 +58,7 @@ TEST_F(TemplateDialogTest, RemoveAndSaveCutTheWholeSection) {
     // The tree selects the next item and the page follows it.
     EXPECT_EQ(SelectedItem(), "Template5");
     EXPECT_EQ(ComboText(IDC_BOARD_ID), "7");
-    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, (1u << 0) | (1u << 7));
+    EXPECT_EQ(m_pDlg->m_store.m_wUsedSwitchIDs, (1u << 0) | (1u << 7));
     EXPECT_EQ(m_script.Get(), kTemplates025);
     Click(IDOK);
     EXPECT_EQ(m_script.Get(), kScriptHead + Section(0, 0, kMinus10To10V, k0To10V, k4To20mA, kMinus5To5V) +
@@ -151,12 +151,12 @@ TEST_F(TemplateDialogTest, ASwitchIDAnotherTemplateHoldsIsRefused) {
         EXPECT_EQ(user.Verify(), "");
     }
     EXPECT_EQ(ComboText(IDC_BOARD_ID), "0");
-    EXPECT_EQ(m_pDlg->m_templates[0].SwitchID, 0u);
+    EXPECT_EQ(m_pDlg->m_store.m_templates[0].SwitchID, 0u);
     EXPECT_TRUE(SaveEnabled());
 
     Choose(IDC_BOARD_ID, "0");  // its own: no message
     Choose(IDC_BOARD_ID, "7");
-    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, (1u << 1) | (1u << 7));
+    EXPECT_EQ(m_pDlg->m_store.m_wUsedSwitchIDs, (1u << 1) | (1u << 7));
     ClickItem("Template1");
     Choose(IDC_BOARD_ID, "0");  // freed by Template0
     ClickItem("Template0");

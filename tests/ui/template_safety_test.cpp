@@ -56,7 +56,7 @@ TEST_F(TemplateDialogTest, SwitchIDsAndTemplateNumbersOutsideTheTablesTouchNoMas
                                Section(16, 3) + Section(99, 4);
     Open(script);
     EXPECT_EQ(TemplateItems(), (std::vector<std::string>{"Template0", "Template1", "Template2"}));
-    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, 1u << 2);
+    EXPECT_EQ(m_pDlg->m_store.m_wUsedSwitchIDs, 1u << 2);
     // A number the box lacks shows no selection, not the one shown before.
     ClickItem("Template2");
     EXPECT_EQ(ComboText(IDC_BOARD_ID), "2");
@@ -65,14 +65,14 @@ TEST_F(TemplateDialogTest, SwitchIDsAndTemplateNumbersOutsideTheTablesTouchNoMas
     ClickItem("Template0");
     EXPECT_EQ(ComboText(IDC_BOARD_ID), "(none)");
     Choose(IDC_BOARD_ID, "3");
-    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, (1u << 2) | (1u << 3));
+    EXPECT_EQ(m_pDlg->m_store.m_wUsedSwitchIDs, (1u << 2) | (1u << 3));
     // Removing a template whose SwitchID has no bit clears none.
     ClickItem("Template1");
     Click(IDC_REMOVE_TEMPLATE);
-    EXPECT_EQ(m_pDlg->m_wUsedSwitchIDs, (1u << 2) | (1u << 3));
+    EXPECT_EQ(m_pDlg->m_store.m_wUsedSwitchIDs, (1u << 2) | (1u << 3));
     // Entry 1 still holds 0xffffffff, which holds no number: 0 and 1 are free.
     Click(IDC_ADD_TEMPLATE);
-    EXPECT_EQ(m_pDlg->m_templates[1].SwitchID, 0u);
+    EXPECT_EQ(m_pDlg->m_store.m_templates[1].SwitchID, 0u);
     Click(IDOK);
     EXPECT_EQ(m_script.Get(), kScriptHead + Section(0, 3) + Section(2, 2) + Section(16, 3) + Section(99, 4) +
                                   Section(1, 0));
@@ -98,7 +98,7 @@ TEST_F(TemplateDialogTest, AScriptPathOver255CharactersOpensNoDialog) {
     m_hDlg = GetActiveWindow();
     m_pDlg = dynamic_cast<CTemplateDlg*>(CWnd::FromHandlePermanent(m_hDlg));
     ASSERT_NE(m_pDlg, nullptr);
-    EXPECT_EQ(std::string(m_pDlg->m_szScriptPath), root + suffix);
+    EXPECT_EQ(std::string(m_pDlg->m_store.m_szScriptPath), root + suffix);
     EXPECT_EQ(TemplateItems().size(), 3u);
     DestroyWindow(m_hDlg);
 
@@ -127,7 +127,7 @@ TEST_F(TemplateDialogTest, AScriptPathOver255CharactersOpensNoDialog) {
     for (const Name& n : names) {
         CTemplateDlg dlg;
         EXPECT_TRUE(dlg.SetScriptPath("D:\\IMAGE\\", n.pszDevice));
-        EXPECT_EQ(std::string(dlg.m_szScriptPath), std::string("D:\\IMAGE\\Public\\Quorvex\\Device_Drivers\\") + n.pszTail);
+        EXPECT_EQ(std::string(dlg.m_store.m_szScriptPath), std::string("D:\\IMAGE\\Public\\Quorvex\\Device_Drivers\\") + n.pszTail);
     }
 }
 

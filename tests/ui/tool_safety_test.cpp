@@ -218,17 +218,27 @@ TEST_F(ToolTest, AKilledCommandLeavesTheScriptBeforeOrAfterNeverBetween) {
     unsigned nKills = 0, nInsideSave = 0;
     for (const std::vector<std::string>& command : commands) {
         SCOPED_TRACE(command[0]);
-        // A whole run: the bytes to expect, and how long a save lasts.
-        file.Put(before);
-        pid_t pid = Spawn(file.Root(), command);
+        // A whole run: the bytes to expect, and how long a save lasts. A save
+        // of a few bytes can come and go between two looks on a busy machine,
+        // so a run that showed none is timed again.
+        pid_t pid = -1;
         int nStatus = 0;
-        const auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(WaitForSave(pid, journal, nStatus));
-        const auto saveStart = std::chrono::steady_clock::now();
-        while (Exists(journal)) std::this_thread::sleep_for(std::chrono::microseconds(20));
-        const auto saveTime = std::chrono::steady_clock::now() - saveStart;
-        ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
-        const auto runTime = std::chrono::steady_clock::now() - start;
+        bool bSeen = false;
+        std::chrono::steady_clock::duration saveTime{}, runTime{};
+        for (int nTry = 0; !bSeen && nTry < 50; ++nTry) {
+            file.Put(before);
+            pid = Spawn(file.Root(), command);
+            const auto start = std::chrono::steady_clock::now();
+            bSeen = WaitForSave(pid, journal, nStatus);
+            const auto saveStart = std::chrono::steady_clock::now();
+            while (Exists(journal)) std::this_thread::sleep_for(std::chrono::microseconds(20));
+            saveTime = std::chrono::steady_clock::now() - saveStart;
+            if (bSeen) {
+                ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+            }
+            runTime = std::chrono::steady_clock::now() - start;
+        }
+        ASSERT_TRUE(bSeen) << "no save was seen in 50 runs";
         ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
         const std::string after = file.Get();
         ASSERT_NE(after, before);
@@ -261,7 +271,7 @@ TEST_F(ToolTest, AKilledCommandLeavesTheScriptBeforeOrAfterNeverBetween) {
             // The next opener finds what the killed save left.
             CRegScript script;
             ASSERT_EQ(script.Open(file.Path()), 0u);
-            const std::string now(script.m_pText, script.m_dwLength);
+            const std::string now(script.GetText(), script.GetLength());
             script.Close();
             ASSERT_TRUE(now == before || now == after)
                 << "killed " << (bInside ? "inside" : "outside") << " a save: " << now.size() << " bytes";

@@ -1,11 +1,10 @@
 #include "board_list.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 #include "echo.h"
+#include "number_text.h"
 
 namespace {
 
@@ -14,16 +13,6 @@ const DWORD IO_BLOCK = 0x100;
 const DWORD DEFAULT_SWITCH_SUBSYSTEM = 0xA100;
 const DWORD PORT_SPACE = 0x10000;
 const DWORD MAX_SLOT = 31;
-
-bool Number(const std::string& text, unsigned long long max, DWORD& out) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long v = std::strtoull(text.c_str(), &end, 0);
-    if (errno || *end || v > max) return false;
-    out = static_cast<DWORD>(v);
-    return true;
-}
 
 // Windows on the 16-bit port numbers, where one that runs past 0xFFFF goes
 // on at port 0.
@@ -77,7 +66,7 @@ bool ParseBoardList(const std::string& text, BoardList& board, std::string* erro
             *error = quoted + "'" + name + "' is given twice";
             return false;
         }
-        if (eq == std::string::npos || !Number(pair.substr(eq + 1), key->max, *key->field)) {
+        if (eq == std::string::npos || !ParseUnsigned(pair.substr(eq + 1), key->max, *key->field)) {
             char max[16];
             std::snprintf(max, sizeof max, key->max > 0xFFFF ? "%#llx" : "%llu", key->max);
             *error = quoted + name + " needs a number from 0 to " + max;

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "echo.h"
+#include "number_text.h"
 #include "vqx6406s.h"
 
 namespace {
@@ -127,21 +128,11 @@ bool SameWord(const std::string& a, const char* b) {
     return true;
 }
 
-// Decimal or 0x hexadecimal, no sign, at most `max`.
-bool Unsigned(const std::string& word, unsigned long long max, DWORD* out) {
-    if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0]))) return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long v = std::strtoull(word.c_str(), &end, 0);
-    if (errno || *end || v > max) return false;
-    *out = static_cast<DWORD>(v);
-    return true;
-}
-
 bool Signed(const std::string& word, LONG* out) {
     bool negative = !word.empty() && word[0] == '-';
     DWORD magnitude = 0;
-    if (!Unsigned(negative ? word.substr(1) : word, negative ? 0x80000000ull : 0x7FFFFFFFull, &magnitude)) return false;
+    if (!ParseUnsigned(negative ? word.substr(1) : word, negative ? 0x80000000ull : 0x7FFFFFFFull, magnitude))
+        return false;
     *out = negative ? static_cast<LONG>(0u - magnitude) : static_cast<LONG>(magnitude);
     return true;
 }
@@ -151,12 +142,6 @@ bool Float(const std::string& word, float* out) {
     char* end = nullptr;
     *out = std::strtof(word.c_str(), &end);
     return !word.empty() && !*end && errno != ERANGE;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
 // Hexadecimal bytes separated by commas ("08,00,ff"); empty for none.
@@ -184,21 +169,21 @@ bool TakeArgument(Argument argument, const std::string& word, const Syntax& synt
     bool ok = true;
     const char* what = "";
     switch (argument) {
-    case ARG_OFFSET: what = "an offset"; ok = Unsigned(word, 0xFFFFFFFF, &r->offset); break;
-    case ARG_VALUE: what = "a value"; ok = Unsigned(word, 0xFFFFFFFF, &r->value); break;
-    case ARG_CHANNEL: what = "a channel"; ok = Unsigned(word, 0xFFFFFFFF, &r->channel); break;
+    case ARG_OFFSET: what = "an offset"; ok = ParseUnsigned(word, 0xFFFFFFFF, r->offset); break;
+    case ARG_VALUE: what = "a value"; ok = ParseUnsigned(word, 0xFFFFFFFF, r->value); break;
+    case ARG_CHANNEL: what = "a channel"; ok = ParseUnsigned(word, 0xFFFFFFFF, r->channel); break;
     case ARG_MODE:
         what = "voltage, current or a mode number";
         if (word == "voltage") r->mode = RANGE_MODE_VOLTAGE;
         else if (word == "current") r->mode = RANGE_MODE_CURRENT;
-        else ok = Unsigned(word, 0xFFFFFFFF, &r->mode);
+        else ok = ParseUnsigned(word, 0xFFFFFFFF, r->mode);
         break;
     case ARG_MAXIMUM: what = "a maximum"; ok = Float(word, &r->maximum); break;
     case ARG_MINIMUM: what = "a minimum"; ok = Float(word, &r->minimum); break;
-    case ARG_INITIAL: what = "an initial code"; ok = Unsigned(word, 0xFFFFFFFF, &r->initialCode); break;
+    case ARG_INITIAL: what = "an initial code"; ok = ParseUnsigned(word, 0xFFFFFFFF, r->initialCode); break;
     case ARG_CODE: {
         what = "a control code (a number or a name such as IOCTL_AO_PROBE)";
-        ok = Unsigned(word, 0xFFFFFFFF, &r->code);
+        ok = ParseUnsigned(word, 0xFFFFFFFF, r->code);
         for (const NamedCode& c : CODES) {
             if (SameWord(word, c.name)) {
                 r->code = c.code;
@@ -207,7 +192,7 @@ bool TakeArgument(Argument argument, const std::string& word, const Syntax& synt
         }
         break;
     }
-    case ARG_COUNT: what = "a byte count up to 65536"; ok = Unsigned(word, MEMORY_REACH, &r->value); break;
+    case ARG_COUNT: what = "a byte count up to 65536"; ok = ParseUnsigned(word, MEMORY_REACH, r->value); break;
     case ARG_BYTES: {
         what = "a list of hexadecimal bytes such as 01,ff";
         std::vector<BYTE> bytes;
@@ -216,7 +201,7 @@ bool TakeArgument(Argument argument, const std::string& word, const Syntax& synt
         break;
     }
     case ARG_AMOUNT: what = "a distance from -2147483648 to 2147483647"; ok = Signed(word, &r->amount); break;
-    case ARG_TYPE: what = "a seek method"; ok = Unsigned(word, 0xFFFFFFFF, &r->seekType); break;
+    case ARG_TYPE: what = "a seek method"; ok = ParseUnsigned(word, 0xFFFFFFFF, r->seekType); break;
     }
     if (!ok) *error = std::string(syntax.word) + ": " + Quoted(word) + " is not " + what;
     return ok;
@@ -237,16 +222,16 @@ bool TakeOption(const std::string& word, const Syntax& syntax, Request* r, std::
         return true;
     }
     if (syntax.options & OPT_RANGE) {
-        if (key == "code") return Unsigned(value, 0xFFFFFFFF, &r->requestCode) || fail("a number");
-        if (key == "reserved") return Unsigned(value, 0xFFFFFFFF, &r->reserved) || fail("a number");
+        if (key == "code") return ParseUnsigned(value, 0xFFFFFFFF, r->requestCode) || fail("a number");
+        if (key == "reserved") return ParseUnsigned(value, 0xFFFFFFFF, r->reserved) || fail("a number");
         if (key == "length") {
-            if (!Unsigned(value, 0xFFFFFFFF, &number)) return fail("a number");
+            if (!ParseUnsigned(value, 0xFFFFFFFF, number)) return fail("a number");
             r->recordLength = number;
             return true;
         }
         if (key == "address") {
             if (value == "unmapped") r->address = AddressChoice::Unmapped;
-            else if (Unsigned(value, 0xFFFFFFFF, &r->givenAddress)) r->address = AddressChoice::Given;
+            else if (ParseUnsigned(value, 0xFFFFFFFF, r->givenAddress)) r->address = AddressChoice::Given;
             else return fail("a number or unmapped");
             return true;
         }
@@ -261,12 +246,12 @@ bool TakeOption(const std::string& word, const Syntax& syntax, Request* r, std::
         }
         if (key == "out") {
             if (value == "none") r->outSize.reset();
-            else if (Unsigned(value, MEMORY_REACH, &number)) r->outSize = number;
+            else if (ParseUnsigned(value, MEMORY_REACH, number)) r->outSize = number;
             else return fail("none or a size up to 65536");
             return true;
         }
         if (key == "inlen" || key == "outlen") {
-            if (!Unsigned(value, 0xFFFFFFFF, &number)) return fail("a number");
+            if (!ParseUnsigned(value, 0xFFFFFFFF, number)) return fail("a number");
             (key == "inlen" ? r->inLength : r->outLength) = number;
             return true;
         }
@@ -411,7 +396,7 @@ bool ParseTogether(const std::string& text, const std::string& defaultBoard, Req
     std::istringstream first(rest);
     std::string word;
     if (first >> word && word.compare(0, 6, "times=") == 0) {
-        if (!Unsigned(word.substr(6), MAX_TIMES, &r.times) || r.times == 0) {
+        if (!ParseUnsigned(word.substr(6), MAX_TIMES, r.times) || r.times == 0) {
             *error = "times= takes a number from 1 to " + std::to_string(MAX_TIMES);
             return false;
         }

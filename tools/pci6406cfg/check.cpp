@@ -1,57 +1,37 @@
 #include "check.h"
 
+#include <ce_sim.h>
+
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
-#include <memory>
 #include <set>
 
+#include "reg_file.h"
 #include "registry_layout.h"
+#include "registry_util.h"
 #include "settings_text.h"
+#include "startup.h"
 
 namespace {
 
+using sim::WString;
+
 const char kRootPath[] = "HKEY_LOCAL_MACHINE\\";
+const WString kRoot = TEMPLATE_ROOT_KEY_W;
 
-char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = UpperChar(c);
-    return text;
+// Registry names compare without regard to letter case: keys of maps by name.
+WString Fold(WString name) {
+    for (WCHAR& c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<WCHAR>(c - 'a' + 'A');
+    }
+    return name;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trimmed(std::string_view text) {
-    size_t first = 0, last = text.size();
-    while (first < last && IsBlank(text[first])) ++first;
-    while (last > first && IsBlank(text[last - 1])) --last;
-    return text.substr(first, last - first);
-}
-
-// The line at p, without its end (CR LF, LF or CR, as the dialog reads
-// them); p moves past the end.
-std::string_view NextLine(std::string_view text, size_t& p) {
-    const size_t end = text.find_first_of("\r\n", p);
-    const std::string_view line = text.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p);
-    p = end == std::string_view::npos ? text.size() : end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    return line;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (UpperChar(a[i]) != UpperChar(b[i])) return false;
-    return true;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+std::string ChannelName(int nChannel) {
+    char szName[16];
+    FormatAoSettingsName(nChannel, szName, sizeof szName);
+    return szName;
 }
 
 std::string Lines(const std::vector<int>& lines) {
@@ -61,324 +41,229 @@ std::string Lines(const std::vector<int>& lines) {
     return text;
 }
 
-// ---- The template keys the image build makes of the script --------------
-
-struct Value {
-    bool bPresent = false;
-    uint32_t dwType = 0;
-    std::vector<uint8_t> bytes;
-    std::vector<int> lines;  // every line that set or deleted it
-};
-
-struct Key {
-    std::string name;                     // as the section that created it spells it
-    int nLine = 0;                        // that section's
-    std::map<std::string, Value> values;  // by name in capitals: the registry ignores letter case
-};
-
-// A section header at or under the template root key.
-struct Section {
-    int nLine;
-    std::string text;
-    bool bDelete;
-    bool bBelow;        // a key below a template key
-    std::string child;  // the template key; "" for the root key or one above it
-};
-
-// .reg text as the image build reads it, as far as the template root key is
-// concerned: keys by path in any letter case, each named as first created,
-// in the order created; values set and deleted in script order, the last
-// one standing; "[-key]" deleting a key with all below it.
-class TemplateRoot {
-public:
-    explicit TemplateRoot(std::string_view text);
-
-    int LineAt(size_t nOffset) const {
-        return static_cast<int>(std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), nOffset) -
-                                m_lineStarts.begin());
+// Line `nLine` of the script as the reader counts lines, without its line end
+// and the blanks around it (and the byte-order mark before the first).
+std::string ScriptLine(const std::string& text, int nLine) {
+    size_t begin = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (int n = 1; n < nLine && begin != std::string::npos; ++n) {
+        begin = text.find('\n', begin);
+        if (begin != std::string::npos) ++begin;
     }
-    const Section* SectionAt(int nLine) const {
-        for (const Section& section : m_sections)
-            if (section.nLine == nLine) return &section;
+    if (begin == std::string::npos) return "";
+    size_t end = std::min(text.find('\n', begin), text.size());
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r')) --end;
+    return text.substr(begin, end - begin);
+}
+
+// ---- What the image build and the driver make of the script --------------
+
+// A value of a template key as the registry holds it.
+struct Held {
+    bool bPresent = false;
+    DWORD dwType = 0;
+    std::vector<BYTE> data;
+    std::vector<int> lines;  // the lines of the key's sections that set or deleted it
+};
+
+// A template key in the target's registry.
+struct TemplateKey {
+    WString name;   // as the registry holds it: as the section that made it spells it
+    int nLine = 0;  // that section's
+    std::map<WString, Held> values;
+    // What the driver makes of the key when it is the only one: it reads it as
+    // a template (its name qualifies), and takes it for a board whose switch
+    // is the 4-byte SwitchID the key holds, giving the board these channels.
+    bool bTemplate = false;
+    bool bTaken = false;
+    DWORD dwSwitch = 0;
+    AoChannelSetting channels[AO_CHANNEL_COUNT] = {};
+
+    const Held& Value(const std::string& name) const {
+        static const Held kNone;
+        auto found = values.find(Fold(sim::Widen(name)));
+        return found != values.end() ? found->second : kNone;
+    }
+};
+
+// A section at the template root key or below it, or one that deletes it.
+struct RootSection {
+    int nLine;
+    bool bDelete;
+    bool bBelow;    // a key below a template key
+    WString child;  // the template key; "" for the root key or one above it
+};
+
+// One run of the driver's template selection on the registry as it stands.
+struct Selection {
+    WString taken;                // the key whose channels it read; "" for none
+    std::vector<WString> opened;  // the keys it read as templates
+    AoChannelSetting channels[AO_CHANNEL_COUNT];
+};
+
+// The driver's LoadTemplateSettings for a board whose switch is dwSwitch. What
+// it took is seen from the registry calls it makes: it reads channel texts
+// only from the key it takes.
+Selection Select(DWORD dwSwitch) {
+    Selection selection;
+    const WString prefix = kRoot + TEXT("\\");
+    const WString firstChannel = sim::Widen(ChannelName(0));
+    cesim::SetRegistryObserver([&](const cesim::RegistryEvent& event) {
+        if (event.result != ERROR_SUCCESS && event.call == cesim::Call::RegOpenKeyEx) return;
+        if (!sim::StartsWithNoCase(event.key, prefix)) return;
+        const WString name = event.key.substr(prefix.size());
+        if (event.call == cesim::Call::RegOpenKeyEx) selection.opened.push_back(name);
+        if (event.call == cesim::Call::RegQueryValueEx && selection.taken.empty() &&
+            sim::EqualNoCase(event.name, firstChannel))
+            selection.taken = name;
+    });
+    DeviceContext device = {};
+    InitializeCriticalSection(&device.Lock);
+    device.SwitchID = dwSwitch;
+    LoadTemplateSettings(&device);
+    cesim::SetRegistryObserver(nullptr);
+    std::copy(std::begin(device.Channels), std::end(device.Channels), selection.channels);
+    DeleteCriticalSection(&device.Lock);
+    return selection;
+}
+
+// The script merged into a scratch registry of the target by the image
+// build's reader, with what the driver's selection makes of it.
+class ImageBuild {
+public:
+    // False, with the reader's words, when the image build refuses the script.
+    bool Build(const std::string& text, std::string& refusal);
+
+    const std::vector<RootSection>& Sections() const { return m_sections; }
+    const std::vector<TemplateKey>& Keys() const { return m_keys; }
+    const TemplateKey* Find(const WString& name) const {
+        for (const TemplateKey& key : m_keys)
+            if (sim::EqualNoCase(key.name, name)) return &key;
         return nullptr;
     }
-    const Key* Find(const std::string& name) const { return Standing(name); }
-    int DeletedAt(const std::string& name) const {
-        auto found = m_deletedAt.find(Upper(name));
+    int DeletedAt(const WString& name) const {
+        auto found = m_deletedAt.find(Fold(name));
         return found != m_deletedAt.end() ? found->second : 0;
     }
-    std::vector<const Key*> Keys() const { return std::vector<const Key*>(m_order.begin(), m_order.end()); }
-    const std::vector<Section>& Sections() const { return m_sections; }
+    // The key a board with switch s takes, or null.
+    const TemplateKey* TakenBy(DWORD s) const { return Find(m_taken[s]); }
+    int EndMarkLine() const { return m_script.endMarkLine; }
 
 private:
-    Key* Standing(const std::string& name) const {
-        for (Key* pKey : m_order)
-            if (Upper(pKey->name) == Upper(name)) return pKey;
-        return nullptr;
+    bool Merge(std::string& refusal) {
+        cesim::ResetRegistry();
+        cesim::SetEnumOrder(cesim::EnumOrder::Creation);
+        return sim::ApplyRegScript(m_script, &refusal);
     }
-    void Header(std::string_view line, int nLine);
-    void SetValue(const std::string& line, int nLine);
-    void Delete(const std::string& upperName, int nLine);
+    void ReadSections();
 
-    std::vector<size_t> m_lineStarts;  // the lines' starts, for their numbers
-    std::vector<Section> m_sections;
-    std::vector<std::unique_ptr<Key>> m_keys;
-    std::vector<Key*> m_order;  // the keys standing, in the order created
-    std::map<std::string, int> m_deletedAt;
-    Key* m_pCurrent = nullptr;  // the template key whose values follow
+    sim::ParsedScript m_script;
+    std::vector<RootSection> m_sections;
+    std::map<WString, int> m_madeAt;                             // by folded key name
+    std::map<WString, int> m_deletedAt;
+    std::map<WString, std::map<WString, std::vector<int>>> m_valueLines;  // key, value name
+    std::vector<TemplateKey> m_keys;                             // in the order the driver meets them
+    WString m_taken[TEMPLATE_COUNT];
 };
 
-TemplateRoot::TemplateRoot(std::string_view text) {
-    // A UTF-8 byte-order mark is no part of the first line.
-    size_t p = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    for (int nLine = 1;; ++nLine) {
-        m_lineStarts.push_back(p);
-        const std::string_view line = Trimmed(NextLine(text, p));
-        if (!line.empty() && line[0] == '[') {
-            Header(line, nLine);
-        } else if (!line.empty() && (line[0] == '"' || line[0] == '@')) {
-            // A value goes on over lines that end with a backslash, but for a
-            // comment or a section's line, which stand alone. Only a template
-            // key's values are kept.
-            std::string value;
-            std::string_view piece = line;
-            const int nFirst = nLine;
-            while (!piece.empty() && piece.back() == '\\' && p < text.size()) {
-                size_t q = p;
-                const std::string_view next = Trimmed(NextLine(text, q));
-                if (!next.empty() && (next[0] == ';' || next[0] == '[')) break;
-                if (m_pCurrent) value.append(piece.substr(0, piece.size() - 1));
-                piece = next;
-                m_lineStarts.push_back(p);
-                p = q;
-                ++nLine;
+// The sections about the template keys, and the lines that made, deleted and
+// set each key since it was last deleted.
+void ImageBuild::ReadSections() {
+    const WString root = Fold(kRoot);
+    for (const sim::ScriptSection& section : m_script.sections) {
+        if (section.root != HKEY_LOCAL_MACHINE) continue;
+        const WString path = Fold(section.key);
+        if (section.remove && (path == root || root.compare(0, path.size() + 1, path + TEXT("\\")) == 0)) {
+            m_sections.push_back(RootSection{section.line, true, false, WString()});
+            for (const auto& made : m_madeAt) m_deletedAt[made.first] = section.line;
+            m_madeAt.clear();
+            m_valueLines.clear();
+            continue;
+        }
+        if (path.compare(0, root.size() + 1, root + TEXT("\\")) != 0) continue;
+        const WString below = section.key.substr(root.size() + 1);
+        const size_t slash = below.find(TEXT('\\'));
+        const WString child = below.substr(0, slash);
+        if (child.empty()) continue;
+        const bool bBelow = slash != WString::npos;
+        m_sections.push_back(RootSection{section.line, section.remove, bBelow, child});
+        const WString folded = Fold(child);
+        if (section.remove) {
+            if (!bBelow && m_madeAt.erase(folded)) {
+                m_deletedAt[folded] = section.line;
+                m_valueLines.erase(folded);
             }
-            if (m_pCurrent) SetValue(value.append(piece), nFirst);
+            continue;
         }
-        if (p >= text.size()) break;
+        // A key below a template key brings the template key about as well.
+        m_madeAt.emplace(folded, section.line);
+        if (bBelow) continue;
+        for (const sim::ScriptValue& value : section.values)
+            m_valueLines[folded][Fold(value.name)].push_back(value.line);
     }
 }
 
-void TemplateRoot::Header(std::string_view view, int nLine) {
-    m_pCurrent = nullptr;
-    // The key ends at the "]" that only blanks or a comment follow.
-    size_t close = std::string_view::npos;
-    for (size_t at = 0; (at = view.find(']', at)) != std::string_view::npos; ++at) {
-        const std::string_view rest = Trimmed(view.substr(at + 1));
-        if (rest.empty() || rest[0] == ';') {
-            close = at;
-            break;
+bool ImageBuild::Build(const std::string& text, std::string& refusal) {
+    if (!sim::ParseRegText(text, m_script, &refusal) || !Merge(refusal)) return false;
+    ReadSections();
+    std::vector<std::string> names = {VALUE_SWITCH_ID_A};
+    for (int i = 0; i < AO_CHANNEL_COUNT; ++i) names.push_back(ChannelName(i));
+    for (const WString& name : sim::SubKeyNames(kRoot)) {
+        TemplateKey key;
+        key.name = name;
+        key.nLine = m_madeAt[Fold(name)];
+        for (const std::string& valueName : names) {
+            Held& held = key.values[Fold(sim::Widen(valueName))];
+            held.lines = m_valueLines[Fold(name)][Fold(sim::Widen(valueName))];
+            if (std::optional<sim::RegValue> value = sim::GetValue(sim::Join(kRoot, name), sim::Widen(valueName))) {
+                held.bPresent = true;
+                held.dwType = value->type;
+                held.data = value->data;
+            }
         }
+        m_keys.push_back(key);
     }
-    if (close == std::string_view::npos) return;
-    std::string_view pathView = view.substr(1, close - 1);
-    if (!pathView.empty() && pathView[0] == '-') pathView.remove_prefix(1);
-    // Most keys are other drivers': neither at the template root nor above it.
-    const std::string_view shortRoot = "HKLM\\";
-    const bool bShort = EqualNoCase(pathView.substr(0, shortRoot.size()), shortRoot);
-    const std::string root = (bShort ? std::string(shortRoot) : std::string(kRootPath)) + TEMPLATE_ROOT_KEY_A;
-    const size_t nShared = std::min(pathView.size(), root.size());
-    if (!EqualNoCase(pathView.substr(0, nShared), std::string_view(root).substr(0, nShared))) return;
-
-    const std::string line(view);
-    std::string path = line.substr(1, close - 1);
-    const bool bDelete = !path.empty() && path[0] == '-';
-    if (bDelete) path.erase(0, 1);
-    const std::string upperPath = Upper(path);
-    const std::string upperRoot = Upper(root);
-    if (bDelete && (upperRoot == upperPath || upperRoot.compare(0, upperPath.size() + 1, upperPath + "\\") == 0)) {
-        m_sections.push_back(Section{nLine, line, true, false, ""});
-        while (!m_order.empty()) Delete(Upper(m_order.front()->name), nLine);
-        return;
+    for (DWORD s = 0; s < static_cast<DWORD>(TEMPLATE_COUNT); ++s) m_taken[s] = Select(s).taken;
+    // Each key alone under the root, the switch tried the 4 bytes it holds.
+    for (TemplateKey& key : m_keys) {
+        if (!Merge(refusal)) return false;
+        for (const TemplateKey& other : m_keys)
+            if (&other != &key) sim::DeleteKey(sim::Join(kRoot, other.name));
+        const std::optional<DWORD> dwSwitch = sim::GetDword(sim::Join(kRoot, key.name), VALUE_SWITCH_ID_W);
+        const Selection selection = Select(dwSwitch.value_or(0));
+        key.bTemplate = std::any_of(selection.opened.begin(), selection.opened.end(),
+                                    [&](const WString& name) { return sim::EqualNoCase(name, key.name); });
+        key.bTaken = key.bTemplate && sim::EqualNoCase(selection.taken, key.name);
+        key.dwSwitch = dwSwitch.value_or(0);
+        std::copy(std::begin(selection.channels), std::end(selection.channels), key.channels);
     }
-    if (upperPath.compare(0, upperRoot.size() + 1, upperRoot + "\\") != 0) return;
-    const std::string below = path.substr(upperRoot.size() + 1);
-    const size_t slash = below.find('\\');
-    const std::string child = below.substr(0, slash);
-    if (child.empty()) return;
-    m_sections.push_back(Section{nLine, line, bDelete, slash != std::string::npos, child});
-    if (bDelete) {
-        if (slash == std::string::npos) Delete(Upper(child), nLine);
-        return;
-    }
-    // A key below a template key brings the template key about as well.
-    Key* pKey = Standing(child);
-    if (!pKey) {
-        m_keys.push_back(std::make_unique<Key>());
-        pKey = m_keys.back().get();
-        pKey->name = child;
-        pKey->nLine = nLine;
-        m_order.push_back(pKey);
-    }
-    if (slash == std::string::npos) m_pCurrent = pKey;
-}
-
-void TemplateRoot::Delete(const std::string& upperName, int nLine) {
-    for (auto it = m_order.begin(); it != m_order.end(); ++it) {
-        if (Upper((*it)->name) != upperName) continue;
-        m_order.erase(it);
-        m_deletedAt[upperName] = nLine;
-        return;
-    }
-}
-
-// A quoted text from pos, at its opening quote; \\ and \" are escapes.
-bool Quoted(const std::string& line, size_t& pos, std::string& out) {
-    out.clear();
-    for (++pos; pos < line.size(); ++pos) {
-        char c = line[pos];
-        if (c == '"') {
-            ++pos;
-            return true;
-        }
-        if (c == '\\' && pos + 1 < line.size() && (line[pos + 1] == '\\' || line[pos + 1] == '"')) c = line[++pos];
-        out += c;
-    }
-    return false;
-}
-
-bool Starts(const std::string& line, size_t pos, const char* word) {
-    return Upper(line.substr(pos, std::char_traits<char>::length(word))) == Upper(word);
-}
-
-// Hexadecimal bytes separated by commas.
-bool ByteList(const std::string& line, size_t pos, std::vector<uint8_t>& bytes) {
-    for (;;) {
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
-        int nDigits = 0, nValue = 0;
-        for (; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++nDigits)
-            nValue = nValue * 16 + HexDigit(line[pos]);
-        if (nDigits > 2) return false;
-        if (nDigits) bytes.push_back(static_cast<uint8_t>(nValue));
-        while (pos < line.size() && IsBlank(line[pos])) ++pos;
-        if (pos >= line.size() || line[pos] != ',') return pos >= line.size() || line[pos] == ';';
-        ++pos;
-    }
-}
-
-void PutUnits(const std::string& text, std::vector<uint8_t>& bytes) {
-    for (char c : text) {
-        bytes.push_back(static_cast<uint8_t>(c));
-        bytes.push_back(0);
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-}
-
-void TemplateRoot::SetValue(const std::string& line, int nLine) {
-    size_t pos = 0;
-    std::string name;
-    if (line[0] == '@')
-        pos = 1;
-    else if (!Quoted(line, pos, name))
-        return;
-    while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    if (pos >= line.size() || line[pos] != '=') return;
-    ++pos;
-    while (pos < line.size() && IsBlank(line[pos])) ++pos;
-    Value value;
-    value.bPresent = true;
-    if (pos < line.size() && line[pos] == '-') {
-        value.bPresent = false;
-    } else if (pos < line.size() && line[pos] == '"') {
-        std::string text;
-        if (!Quoted(line, pos, text)) return;
-        value.dwType = LAYOUT_REG_SZ;
-        PutUnits(text, value.bytes);
-    } else if (Starts(line, pos, "dword:")) {
-        uint32_t dw = 0;
-        int nDigits = 0;
-        for (pos += 6; pos < line.size() && HexDigit(line[pos]) >= 0; ++pos, ++nDigits)
-            dw = dw * 16 + static_cast<uint32_t>(HexDigit(line[pos]));
-        if (nDigits == 0 || nDigits > 8) return;
-        value.dwType = LAYOUT_REG_DWORD;
-        for (int i = 0; i < 4; ++i) value.bytes.push_back(static_cast<uint8_t>(dw >> (8 * i)));
-    } else if (Starts(line, pos, "hex:")) {
-        value.dwType = LAYOUT_REG_BINARY;
-        if (!ByteList(line, pos + 4, value.bytes)) return;
-    } else if (Starts(line, pos, "hex(")) {
-        const size_t close = line.find("):", pos);
-        if (close == std::string::npos) return;
-        value.dwType = static_cast<uint32_t>(std::strtoul(line.substr(pos + 4, close - pos - 4).c_str(), nullptr, 16));
-        if (!ByteList(line, close + 2, value.bytes)) return;
-    } else if (Starts(line, pos, "multi_sz:")) {
-        value.dwType = LAYOUT_REG_MULTI_SZ;
-        std::vector<uint8_t> narrow;
-        if (!ByteList(line, pos + 9, narrow)) return;
-        for (uint8_t b : narrow) value.bytes.insert(value.bytes.end(), {b, 0});
-    } else {
-        return;  // a form the image build does not take
-    }
-    Value& slot = m_pCurrent->values[Upper(name)];
-    value.lines = slot.lines;
-    value.lines.push_back(nLine);
-    slot = value;
-}
-
-// ---- The driver's reading of one template key -------------------------
-
-struct DriverView {
-    bool bSwitch = false;  // a 4-byte SwitchID, of whatever type
-    uint32_t dwSwitch = 0;
-    AoChannelSetting channels[AO_CHANNEL_COUNT] = {};
-    bool bZeroVolts[AO_CHANNEL_COUNT] = {};  // made 0..10 V
-};
-
-std::string ChannelName(int nChannel) {
-    char szName[16];
-    FormatAoSettingsName(nChannel, szName, sizeof szName);
-    return szName;
-}
-
-const Value* Find(const Key& key, const std::string& name) {
-    auto found = key.values.find(Upper(name));
-    return found != key.values.end() ? &found->second : nullptr;
-}
-
-// The text the driver reads: a string that fits its 82-byte read, as units.
-bool DriverText(const Value* pValue, std::vector<LayoutWChar>& units) {
-    if (!pValue || !pValue->bPresent || pValue->dwType != LAYOUT_REG_SZ ||
-        pValue->bytes.size() > CHANNEL_TEXT_READ_BYTES)
-        return false;
-    units.clear();
-    for (size_t i = 0; i + 1 < pValue->bytes.size(); i += 2)
-        units.push_back(static_cast<LayoutWChar>(pValue->bytes[i] | (pValue->bytes[i + 1] << 8)));
+    cesim::ResetRegistry();
     return true;
 }
 
-DriverView ReadAsDriver(const Key& key) {
-    DriverView view;
-    const Value* pSwitch = Find(key, VALUE_SWITCH_ID_A);
-    if (pSwitch && pSwitch->bPresent && pSwitch->bytes.size() == LAYOUT_DWORD_BYTES) {
-        view.bSwitch = true;
-        for (int i = 3; i >= 0; --i) view.dwSwitch = (view.dwSwitch << 8) | pSwitch->bytes[i];
-    }
-    // The five numbers go on from one channel to the next: what a channel's
-    // text lacks, it keeps from the channel before.
-    TemplateTextNumbers numbers = {};
-    for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
-        std::vector<LayoutWChar> units;
-        if (DriverText(Find(key, ChannelName(i)), units))
-            ParseTemplateText(units.data(), units.size(), SCAN_WIDTH_FIVE, numbers);
-        view.bZeroVolts[i] = TemplateNumbersToBoardSetting(numbers, view.channels[i]);
-    }
-    return view;
+// The channel text as the driver's read of it holds it: units, when it is a
+// text that fits its read.
+bool DriverText(const Held& value, std::vector<LayoutWChar>& units) {
+    if (!value.bPresent || value.dwType != REG_SZ || value.data.size() > CHANNEL_TEXT_READ_BYTES) return false;
+    units.clear();
+    for (size_t i = 0; i + 1 < value.data.size(); i += 2)
+        units.push_back(static_cast<LayoutWChar>(value.data[i] | (value.data[i + 1] << 8)));
+    return true;
 }
 
 // Why the driver reads a channel otherwise than the dialog shows it.
-std::string WhyChannel(const Key& key, int nChannel, const DriverView& view) {
+std::string WhyChannel(const TemplateKey& key, int nChannel) {
     const std::string name = "\"" + ChannelName(nChannel) + "\"";
     const std::string carried =
         nChannel == 0 ? "starts from zeros" : "carries channel " + std::to_string(nChannel - 1) + "'s numbers into it";
-    const Value* pValue = Find(key, ChannelName(nChannel));
-    if (pValue && pValue->lines.size() > 1)
-        return name + " is set on lines " + Lines(pValue->lines) +
+    const Held& value = key.Value(ChannelName(nChannel));
+    if (value.lines.size() > 1)
+        return name + " is set on lines " + Lines(value.lines) +
                ": the dialog reads the first, the registry keeps the last";
-    if (!pValue || !pValue->bPresent)
-        return "there is no " + name + ": the dialog shows its default, while the driver " + carried;
+    if (!value.bPresent) return "there is no " + name + ": the dialog shows its default, while the driver " + carried;
     std::vector<LayoutWChar> units;
-    if (pValue->dwType != LAYOUT_REG_SZ) return name + " is not a text, so the driver " + carried;
-    if (!DriverText(pValue, units))
+    if (value.dwType != REG_SZ) return name + " is not a text, so the driver " + carried;
+    if (!DriverText(value, units))
         return "the text of " + name + " is longer than the " + std::to_string(CHANNEL_TEXT_READ_BYTES / 2 - 1) +
                " characters the driver reads, so it " + carried;
     TemplateTextNumbers any = {}, five = {};
@@ -389,11 +274,25 @@ std::string WhyChannel(const Key& key, int nChannel, const DriverView& view) {
         return "a number in " + name + " is longer than five characters, and the driver cuts it after five";
     if (nFive < 5)
         return name + " holds " + std::to_string(nFive) +
-               " of its five numbers: the dialog takes the rest from its "
-               "default, while the driver " +
-               carried;
-    if (view.bZeroVolts[nChannel]) return "its voltage range is 0..0 V, which the driver takes as 0..10 V";
+               " of its five numbers: the dialog takes the rest from its default, while the driver " + carried;
+    AoChannelSetting own;
+    if (TemplateNumbersToBoardSetting(five, own))
+        return "its voltage range is 0..0 V, which the driver takes as 0..10 V";
     return "";
+}
+
+// Why no board takes a template whose header line the reader did not take
+// for a section of a template key.
+std::string WhyNoSection(const std::string& text, const ImageBuild& build, size_t nOffset, int nLine) {
+    if (build.EndMarkLine() && nLine >= build.EndMarkLine())
+        return "the image build stops reading the script at the end-of-file mark (Ctrl-Z) on line " +
+               std::to_string(build.EndMarkLine());
+    const size_t nFirst = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    if (nOffset > nFirst && text[nOffset - 1] != '\n')
+        return "the image build ends a line only at a line feed, so it reads this header as part of line " +
+               std::to_string(nLine);
+    return std::string("its key is not under ") + kRootPath + TEMPLATE_ROOT_KEY_A +
+           ", where the driver looks for templates";
 }
 
 }  // namespace
@@ -412,42 +311,51 @@ std::string RangeNumbers(const AoChannelSetting& s) {
     return szText;
 }
 
-std::vector<std::string> CheckScript(std::string_view text, const std::vector<ShownTemplate>& shown) {
-    const TemplateRoot root(text);
+std::vector<std::string> CheckScript(std::string_view view, const std::vector<ShownTemplate>& shown) {
+    const std::string text(view);
+    ImageBuild build;
+    std::string refusal;
+    if (!build.Build(text, refusal))
+        return {refusal + ": the image build refuses the script, so no board takes any of its templates"};
+
     std::vector<std::pair<int, std::string>> findings;
     auto find = [&](int nLine, const std::string& finding) { findings.emplace_back(nLine, finding); };
+    auto sectionAt = [&](int nLine) -> const RootSection* {
+        for (const RootSection& section : build.Sections())
+            if (section.nLine == nLine) return &section;
+        return nullptr;
+    };
     // The dialog's name for a key it lists, and the header line it takes.
-    std::map<std::string, std::string> labels;
+    std::map<WString, std::string> labels;
     std::set<int> shownHeaders;
-    std::map<std::string, int> shownHeaderOf;
+    std::map<WString, int> shownHeaderOf;
 
     for (const ShownTemplate& t : shown) {
-        const int nLine = root.LineAt(t.nHeaderOffset);
+        const int nLine = sim::LineOfByte(text, t.nHeaderOffset);
         const std::string who = "Template" + std::to_string(t.nNumber) + " (line " + std::to_string(nLine) + ")";
         shownHeaders.insert(nLine);
-        const Section* pSection = root.SectionAt(nLine);
+        const RootSection* pSection = sectionAt(nLine);
         if (!pSection || pSection->bDelete || pSection->bBelow) {
-            find(nLine, who + ": no board takes it: its key is not under " + kRootPath + TEMPLATE_ROOT_KEY_A +
-                            ", where the driver looks for templates");
+            find(nLine, who + ": no board takes it: " + WhyNoSection(text, build, t.nHeaderOffset, nLine));
             continue;
         }
-        labels[Upper(pSection->child)] = who;
-        shownHeaderOf[Upper(pSection->child)] = nLine;
-        const Key* pKey = root.Find(pSection->child);
+        const WString folded = Fold(pSection->child);
+        labels[folded] = who;
+        shownHeaderOf[folded] = nLine;
+        const TemplateKey* pKey = build.Find(pSection->child);
         if (!pKey) {
-            find(nLine, who + ": no board takes it: line " + std::to_string(root.DeletedAt(pSection->child)) +
+            find(nLine, who + ": no board takes it: line " + std::to_string(build.DeletedAt(pSection->child)) +
                             " deletes its key");
             continue;
         }
-        if (!TextContains(pKey->name.c_str(), TEMPLATE_KEY_PREFIX_A)) {
-            find(nLine, who + ": no board takes it: its key is named " + pKey->name +
+        if (!pKey->bTemplate) {
+            find(nLine, who + ": no board takes it: its key is named " + sim::Narrow(pKey->name) +
                             ", and the driver reads only keys whose names hold \"Template\" in that letter case");
             continue;
         }
-        const DriverView view = ReadAsDriver(*pKey);
-        const Value* pSwitch = Find(*pKey, VALUE_SWITCH_ID_A);
-        const std::string setTwice = pSwitch && pSwitch->lines.size() > 1
-                                         ? ": \"SwitchID\" is set on lines " + Lines(pSwitch->lines) +
+        const Held& switchId = pKey->Value(VALUE_SWITCH_ID_A);
+        const std::string setTwice = switchId.lines.size() > 1
+                                         ? ": \"SwitchID\" is set on lines " + Lines(switchId.lines) +
                                                ", the dialog reads the first, the registry keeps the last"
                                          : "";
         const std::string n = std::to_string(t.nNumber);
@@ -455,47 +363,49 @@ std::vector<std::string> CheckScript(std::string_view text, const std::vector<Sh
             find(nLine,
                  who + ": the dialog cannot load it, as it holds no \"SwitchID\" dword; the dialog shows BoardID " + n +
                      " and -10..10 V on every channel, and would write them at the next Save, while " +
-                     (view.bSwitch ? "boards with switch " + std::to_string(view.dwSwitch) + " take it as it is"
+                     (pKey->bTaken ? "boards with switch " + std::to_string(pKey->dwSwitch) + " take it as it is"
                                    : "no board takes it"));
             continue;
         }
-        if (!view.bSwitch) {
+        if (!pKey->bTaken) {
             find(nLine, who + ": no board takes it: the registry holds no 4-byte \"SwitchID\" for it" + setTwice);
             continue;
         }
-        if (view.dwSwitch != t.entry.SwitchID) {
-            find(nLine, who + ": the dialog shows BoardID " + std::to_string(t.entry.SwitchID) +
-                            ", but the registry holds SwitchID " + std::to_string(view.dwSwitch) + " for it" +
+        if (pKey->dwSwitch != t.dwBoardID) {
+            find(nLine, who + ": the dialog shows BoardID " + std::to_string(t.dwBoardID) +
+                            ", but the registry holds SwitchID " + std::to_string(pKey->dwSwitch) + " for it" +
                             setTwice);
-        } else if (view.dwSwitch >= static_cast<uint32_t>(TEMPLATE_COUNT)) {
-            find(nLine, who + ": no board takes it: BoardID " + std::to_string(view.dwSwitch) +
+        } else if (pKey->dwSwitch >= static_cast<DWORD>(TEMPLATE_COUNT)) {
+            find(nLine, who + ": no board takes it: BoardID " + std::to_string(pKey->dwSwitch) +
                             " is no switch setting, which run from 0 to 15");
             continue;
         }
         for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
-            if (SameSetting(view.channels[i], t.entry.Channels[i])) continue;
-            const std::string why = WhyChannel(*pKey, i, view);
-            find(nLine, who + ", channel " + std::to_string(i) + ": the dialog shows " +
-                            RangeNumbers(t.entry.Channels[i]) + ", a board gets " + RangeNumbers(view.channels[i]) +
-                            (why.empty() ? "" : ": " + why));
+            if (SameSetting(pKey->channels[i], t.pChannels[i])) continue;
+            const std::string why = WhyChannel(*pKey, i);
+            find(nLine, who + ", channel " + std::to_string(i) + ": the dialog shows " + RangeNumbers(t.pChannels[i]) +
+                            ", a board gets " + RangeNumbers(pKey->channels[i]) + (why.empty() ? "" : ": " + why));
         }
     }
 
-    auto label = [&](const Key* pKey) {
-        auto found = labels.find(Upper(pKey->name));
-        return found != labels.end() ? found->second : pKey->name + " (line " + std::to_string(pKey->nLine) + ")";
+    auto label = [&](const TemplateKey* pKey) {
+        auto found = labels.find(Fold(pKey->name));
+        return found != labels.end() ? found->second
+                                      : sim::Narrow(pKey->name) + " (line " + std::to_string(pKey->nLine) + ")";
     };
-    // The driver takes the first template key in the registry's order whose
-    // SwitchID is the board's.
-    std::map<uint32_t, std::vector<const Key*>> holders;
-    for (const Key* pKey : root.Keys()) {
-        if (!TextContains(pKey->name.c_str(), TEMPLATE_KEY_PREFIX_A)) continue;
-        const DriverView view = ReadAsDriver(*pKey);
-        if (view.bSwitch && view.dwSwitch < static_cast<uint32_t>(TEMPLATE_COUNT))
-            holders[view.dwSwitch].push_back(pKey);
+    // The keys each switch setting's boards could take, the one the driver
+    // takes first, then the others in the order the driver meets them.
+    std::map<DWORD, std::vector<const TemplateKey*>> holders;
+    for (DWORD s = 0; s < static_cast<DWORD>(TEMPLATE_COUNT); ++s) {
+        if (const TemplateKey* pFirst = build.TakenBy(s)) holders[s].push_back(pFirst);
+    }
+    for (const TemplateKey& key : build.Keys()) {
+        if (!key.bTaken || key.dwSwitch >= static_cast<DWORD>(TEMPLATE_COUNT)) continue;
+        std::vector<const TemplateKey*>& keys = holders[key.dwSwitch];
+        if (std::find(keys.begin(), keys.end(), &key) == keys.end()) keys.push_back(&key);
     }
     for (const auto& held : holders) {
-        const std::vector<const Key*>& keys = held.second;
+        const std::vector<const TemplateKey*>& keys = held.second;
         if (keys.size() < 2) continue;
         std::string all, later;
         for (size_t i = 0; i < keys.size(); ++i) {
@@ -509,40 +419,40 @@ std::vector<std::string> CheckScript(std::string_view text, const std::vector<Sh
     }
 
     // Sections that the registry reads and the dialog does not see.
-    std::set<std::string> said;
-    for (const Section& section : root.Sections()) {
+    std::set<WString> said;
+    for (const RootSection& section : build.Sections()) {
         if (shownHeaders.count(section.nLine) || section.bBelow) continue;
-        const std::string where = "line " + std::to_string(section.nLine) + ": " + section.text;
+        const std::string where = "line " + std::to_string(section.nLine) + ": " + ScriptLine(text, section.nLine);
         if (section.bDelete) {
-            find(section.nLine, where + " deletes " +
-                                    (section.child.empty() ? "every template key" : "the key " + section.child) +
-                                    " in the registry, which the dialog does not see");
+            find(section.nLine,
+                 where + " deletes " +
+                     (section.child.empty() ? "every template key" : "the key " + sim::Narrow(section.child)) +
+                     " in the registry, which the dialog does not see");
             continue;
         }
-        const std::string upper = Upper(section.child);
-        auto shownAt = shownHeaderOf.find(upper);
+        const WString folded = Fold(section.child);
+        auto shownAt = shownHeaderOf.find(folded);
         if (shownAt != shownHeaderOf.end()) {
-            find(section.nLine, where + " is another section of " + labels[upper] +
+            find(section.nLine, where + " is another section of " + labels[folded] +
                                     ": the dialog reads and writes only the one on line " +
                                     std::to_string(shownAt->second) + ", while the registry merges both into one key");
             continue;
         }
-        const Key* pKey = root.Find(section.child);
-        if (!pKey || !TextContains(pKey->name.c_str(), TEMPLATE_KEY_PREFIX_A) || !said.insert(upper).second) continue;
-        const DriverView view = ReadAsDriver(*pKey);
+        const TemplateKey* pKey = build.Find(section.child);
+        if (!pKey || !pKey->bTemplate || !said.insert(folded).second) continue;
         std::string effect;
-        if (!view.bSwitch) {
+        if (!pKey->bTaken) {
             effect = "it holds no 4-byte \"SwitchID\", so no board takes it";
-        } else if (view.dwSwitch >= static_cast<uint32_t>(TEMPLATE_COUNT)) {
-            effect = "its SwitchID " + std::to_string(view.dwSwitch) + " is no switch setting, so no board takes it";
+        } else if (pKey->dwSwitch >= static_cast<DWORD>(TEMPLATE_COUNT)) {
+            effect = "its SwitchID " + std::to_string(pKey->dwSwitch) + " is no switch setting, so no board takes it";
         } else {
-            const std::string s = std::to_string(view.dwSwitch);
-            const Key* pFirst = holders[view.dwSwitch].front();
+            const std::string s = std::to_string(pKey->dwSwitch);
+            const TemplateKey* pFirst = holders[pKey->dwSwitch].front();
             effect = pFirst == pKey ? "boards with switch " + s + " take it"
                                     : "boards with switch " + s + " take " + label(pFirst) + " before it";
         }
-        find(section.nLine, where + " is a section the dialog does not list; the driver reads the key " + pKey->name +
-                                " as a template, and " + effect);
+        find(section.nLine, where + " is a section the dialog does not list; the driver reads the key " +
+                                sim::Narrow(pKey->name) + " as a template, and " + effect);
     }
 
     std::stable_sort(

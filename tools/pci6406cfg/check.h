@@ -1,12 +1,18 @@
 #pragma once
-// check: the registry script read as the driver reads the template keys once
-// the image build has merged the script into the target's registry, beside
-// what the dialog shows of it.
+// check: the registry script merged into a scratch registry of the simulated
+// target by the image build's own reader, the driver's own template selection
+// run on it, and what a board gets beside what the dialog shows.
+//
+// This header is plain C++: its caller works on the class library, the
+// check on the target's platform, and the two sets of Win32 names cannot
+// meet in one translation unit.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "template_dlg.h"
+#include "ao_setting.h"
 
 // Every field equal: the same effect on a board.
 bool SameSetting(const AoChannelSetting& a, const AoChannelSetting& b);
@@ -18,11 +24,13 @@ std::string RangeNumbers(const AoChannelSetting& setting);
 // A template the dialog lists.
 struct ShownTemplate {
     int nNumber;
-    TemplateEntry entry;   // as the dialog shows it, and would save it
-    bool bLoaded;          // the dialog read its SwitchID
-    size_t nHeaderOffset;  // where the header line the dialog takes for it begins
+    uint32_t dwBoardID;                  // as the dialog shows it
+    const AoChannelSetting* pChannels;   // its four channels as the dialog shows them, and would save them
+    bool bLoaded;                        // the dialog read its SwitchID
+    size_t nHeaderOffset;                // where the header line the dialog takes for it begins
 };
 
 // One line per finding, in the script's order; none when every template
-// reaches the boards as the dialog shows it.
+// reaches the boards as the dialog shows it. A script the image build
+// refuses is one finding, the reader's own words with its line.
 std::vector<std::string> CheckScript(std::string_view text, const std::vector<ShownTemplate>& shown);

@@ -1,7 +1,6 @@
-// pci6406cfg: the board's setting templates edited from the command line by
-// the configuration library's own dialog, opened with DriverConfig on the
-// headless class library and worked as a person would: the bytes it writes
-// are the bytes the dialog writes.
+// pci6406cfg: the board's setting templates edited from the command line
+// through the configuration library's own template store, the one its dialog
+// shows: the bytes it writes are the bytes the dialog writes.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,7 +10,7 @@
 #include <vector>
 
 #include "command.h"
-#include "dialog_user.h"
+#include "board_store.h"
 #include "session.h"
 
 namespace {
@@ -19,9 +18,9 @@ namespace {
 const char kHelp[] =
     "\n"
     "Edits the setting templates in a board's registry script through the\n"
-    "configuration library's own template dialog, as a person at the screen\n"
-    "would: selecting tree items and tabs, choosing box items, pressing Add,\n"
-    "Remove and Save. The script is the one the image-build tool opens,\n"
+    "configuration library's own template store, the one its dialog shows and\n"
+    "edits: each command does what the dialog's Add, Remove, BoardID box, range\n"
+    "boxes and Save do. The script is the one the image-build tool opens,\n"
     "DIR/Public/Quorvex/Device_Drivers/NAME/NAME.reg, NAME being the first\n"
     "seven characters of the device name.\n"
     "\n"
@@ -45,7 +44,7 @@ const char kHelp[] =
     "                   \"current\": \"none\", \"InitialCode\": 0, \"VoltageMax\": 10,\n"
     "                   \"VoltageMin\": -10, \"CurrentMax\": 0, \"CurrentMin\": 0}, ...]}]};\n"
     "                  voltage and current are null for a range the boxes lack\n"
-    "  add             presses Add and prints the new template's number and BoardID\n"
+    "  add             adds a template as Add does and prints its number and BoardID\n"
     "  remove T        removes template T\n"
     "  boardid T ID    sets template T's BoardID (its SwitchID, 0..15)\n"
     "  range T CHANNEL RANGE [RANGE]\n"
@@ -67,7 +66,7 @@ const char kHelp[] =
     "                  not load, and sections the dialog does not list; runs alone\n"
     "\n"
     "Commands separated by \",\" (a word of its own or the end of one) work in one\n"
-    "dialog session: Save is pressed once, after the last of them, and only when\n"
+    "session: they are saved once, after the last of them, and only when\n"
     "they changed what the script holds (or save asks). A refused command ends\n"
     "the session and nothing is saved. A save lands all at once or not at all; a\n"
     "second pci6406cfg on the same board folder waits for the first.\n"
@@ -203,14 +202,12 @@ int main(int argc, char** argv) {
     // that ends the process after its save has landed.
     signal(SIGPIPE, SIG_IGN);
 
-    AfxGetStaticModuleState()->m_lpszCurrentAppName = "PCI6406Cfg";
-    CDialogUser user;
+    CBoardStore board;
     bool bSaved = false;
-    int nResult = user.Open(root, device) ? RunSession(user, commands, bSaved) : EXIT_REFUSED;
-    user.Close();
+    const int nResult = board.Open(root, device) ? RunSession(board, commands, bSaved) : EXIT_REFUSED;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         Say(std::string("cannot write the output: ") + std::strerror(errno) + "; " +
-            (bSaved ? "the changes were saved to " + user.ScriptPath() : "nothing was saved"));
+            (bSaved ? "the changes were saved to " + board.ScriptPath() : "nothing was saved"));
         return EXIT_REFUSED;
     }
     return nResult;

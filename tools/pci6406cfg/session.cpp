@@ -4,25 +4,22 @@
 
 #include "check.h"
 #include "regscript.h"
-#include "resource.h"
 
 namespace {
 
-enum { TAB_DEVICE = 0, TAB_AO = 1 };
-
-// What a save would write: the templates in the tree's order, their
+// What a save would write: the templates in the order listed, their
 // entries, the removals still to cut out, and the templates the script holds
-// without a SwitchID that no edit has yet made the dialog's.
-struct DialogState {
+// without a SwitchID that no edit has yet made the store's.
+struct StoreState {
     std::vector<int> listed;
     WORD wPendingRemoval;
     WORD wUnloaded;
     std::vector<TemplateEntry> entries;
 };
 
-DialogState StateOf(const CDialogUser& user) {
-    DialogState state{user.Templates(), user.Dialog().m_wPendingRemoval, user.Dialog().m_wUnloadedTemplates, {}};
-    for (int n : state.listed) state.entries.push_back(user.Entry(n));
+StoreState StateOf(const CBoardStore& board) {
+    StoreState state{board.Templates(), board.Store().m_wPendingRemoval, board.Store().m_wUnloadedTemplates, {}};
+    for (int n : state.listed) state.entries.push_back(board.Entry(n));
     return state;
 }
 
@@ -30,7 +27,7 @@ DialogState StateOf(const CDialogUser& user) {
 // removed again in the session leaves nothing to cut. An edit of a template
 // held without a SwitchID counts even when it chose what the dialog showed:
 // a save writes that template whole.
-bool Unchanged(const DialogState& start, const DialogState& now) {
+bool Unchanged(const StoreState& start, const StoreState& now) {
     WORD wInScript = 0;
     for (int n : start.listed) wInScript = static_cast<WORD>(wInScript | (1u << n));
     if (start.listed != now.listed || (now.wPendingRemoval & wInScript) != 0 ||
@@ -92,22 +89,38 @@ std::string JsonNumber(float value) {
     return szText;
 }
 
+// The range list's item without its blanks at either end.
+std::string Trimmed(const char* pszItem) {
+    const std::string text = pszItem;
+    const size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The index of the list's item that reads as text, or -1.
+template <size_t N>
+int FindItem(const char* const (&items)[N], const std::string& text) {
+    for (size_t i = 0; i < N; ++i) {
+        if (FoldedRange(items[i]) == FoldedRange(text)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 class CSession {
 public:
-    CSession(CDialogUser& user, size_t nCommands) : m_user(user), m_bSeveral(nCommands > 1) {}
+    CSession(CBoardStore& board, size_t nCommands) : m_board(board), m_store(board.Store()), m_bSeveral(nCommands > 1) {}
     int Run(const Command& command);
 
 private:
-    // A channel as the boxes show it; bShown false when they offer no such range.
+    // A channel as the range lists show it; bShown false when they offer no such range.
     struct ShownChannel {
         bool bShown;
         std::string voltage;
         std::string current;  // "" for the blank item: no current range
     };
 
-    int Refused(const Command& command, size_t nBoxes, const std::string& context) const;
+    int Refused(const Command& command, const char* pszMessage, const std::string& context) const;
     int WithTemplate(const Command& command);
-    BOOL Show(int n, std::string& boardId, ShownChannel (&channels)[AO_CHANNEL_COUNT]);
+    void Show(int n, std::string& boardId, ShownChannel (&channels)[AO_CHANNEL_COUNT]) const;
     int List();
     int ListJson();
     int Add(const Command& command);
@@ -115,16 +128,14 @@ private:
     int Range(const Command& command);
     int Check();
 
-    CDialogUser& m_user;
+    CBoardStore& m_board;
+    CTemplateStore& m_store;
     bool m_bSeveral;
 };
 
-// The dialog's message as it stands, then a line of context; a refusal of
-// the tool's own is that line alone.
-int CSession::Refused(const Command& command, size_t nBoxes, const std::string& context) const {
-    const std::vector<std::string>& boxes = m_user.Boxes();
-    if (boxes.size() == nBoxes && context.empty()) return EXIT_REFUSED;  // already said
-    for (size_t i = nBoxes; i < boxes.size(); ++i) std::fprintf(stderr, "%s\n", boxes[i].c_str());
+// The store's message, then a line of context.
+int CSession::Refused(const Command& command, const char* pszMessage, const std::string& context) const {
+    if (pszMessage != nullptr) std::fprintf(stderr, "%s\n", pszMessage);
     Say(command.where + command.text + ": " + (context.empty() ? "refused" : context) +
         (m_bSeveral ? "; nothing is saved" : ""));
     return EXIT_REFUSED;
@@ -135,55 +146,49 @@ int CSession::Run(const Command& command) {
     if (command.name == "add") return Add(command);
     if (command.name == "check") return Check();
     if (int nResult = WithTemplate(command)) return nResult;
-    if (command.name == "remove")
-        return m_user.Click(IDC_REMOVE_TEMPLATE) ? EXIT_DONE : Refused(command, m_user.Boxes().size(), "");
+    if (command.name == "remove") {
+        m_store.RemoveTemplate(command.nTemplate);
+        return EXIT_DONE;
+    }
     if (command.name == "boardid") return BoardId(command);
     return Range(command);
 }
 
 // The commands that work on one template: it must be listed, and is selected.
 int CSession::WithTemplate(const Command& command) {
-    const std::vector<int> listed = m_user.Templates();
-    for (int n : listed) {
-        if (n == command.nTemplate)
-            return m_user.SelectTemplate(n) ? EXIT_DONE : Refused(command, m_user.Boxes().size(), "");
+    if (m_store.IsListed(command.nTemplate)) {
+        m_store.SelectTemplate(command.nTemplate);
+        return EXIT_DONE;
     }
-    return Refused(command, m_user.Boxes().size(),
-                   "no Template" + std::to_string(command.nTemplate) + " in " + m_user.ScriptPath() +
+    const std::vector<int> listed = m_board.Templates();
+    return Refused(command, nullptr,
+                   "no Template" + std::to_string(command.nTemplate) + " in " + m_board.ScriptPath() +
                        (listed.empty() ? ", which holds no template" : "; it holds " + TemplateList(listed)));
 }
 
-// Selects the template and reads what its pages show.
-BOOL CSession::Show(int n, std::string& boardId, ShownChannel (&channels)[AO_CHANNEL_COUNT]) {
-    if (!m_user.SelectTemplate(n) || !m_user.ClickTab(TAB_DEVICE)) return FALSE;
-    bool bShown;
-    boardId = m_user.SelectedText(IDC_BOARD_ID, bShown);
-    if (!bShown) boardId = std::to_string(m_user.Entry(n).SwitchID);  // a number the box lacks
-    // Cleared boxes stay cleared for a range the page does not offer.
+// What the pages show of template n: its BoardID, and each channel's ranges.
+void CSession::Show(int n, std::string& boardId, ShownChannel (&channels)[AO_CHANNEL_COUNT]) const {
+    const TemplateEntry& entry = m_board.Entry(n);
+    boardId = std::to_string(entry.SwitchID);
     for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
-        m_user.ClearSelection(IDC_VOLTAGE_RANGE0 + i);
-        m_user.ClearSelection(IDC_CURRENT_RANGE0 + i);
+        int nVoltage, nCurrent;
+        channels[i].bShown = ShownRangeItems(entry.Channels[i], nVoltage, nCurrent);
+        channels[i].voltage = channels[i].bShown ? Trimmed(kVoltageRangeItems[nVoltage]) : "";
+        channels[i].current = channels[i].bShown ? Trimmed(kCurrentRangeItems[nCurrent]) : "";
     }
-    if (!m_user.ClickTab(TAB_AO)) return FALSE;
-    for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
-        bool bCurrent;
-        channels[i].voltage = m_user.SelectedText(IDC_VOLTAGE_RANGE0 + i, channels[i].bShown);
-        channels[i].current = m_user.SelectedText(IDC_CURRENT_RANGE0 + i, bCurrent);
-    }
-    return TRUE;
 }
 
 int CSession::List() {
     std::printf("%-8s  %-7s  %-16s  %-16s  %-16s  %s\n", "Template", "BoardID", "Channel 0", "Channel 1", "Channel 2",
                 "Channel 3");
-    for (int n : m_user.Templates()) {
+    for (int n : m_board.Templates()) {
         std::string boardId;
         ShownChannel channels[AO_CHANNEL_COUNT];
-        if (!Show(n, boardId, channels)) return EXIT_REFUSED;
+        Show(n, boardId, channels);
         std::printf("%-8d  %-7s", n, boardId.c_str());
         for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
             const ShownChannel& c = channels[i];
-            const std::string words = !c.bShown           ? RangeNumbers(m_user.Entry(n).Channels[i])
+            const std::string words = !c.bShown           ? RangeNumbers(m_board.Entry(n).Channels[i])
                                       : c.current.empty() ? c.voltage
                                                           : c.voltage + ", " + c.current;
             std::printf(i + 1 < AO_CHANNEL_COUNT ? "  %-16s" : "  %s", words.c_str());
@@ -194,18 +199,18 @@ int CSession::List() {
 }
 
 int CSession::ListJson() {
-    std::printf("{\"script\": %s,\n \"templates\": [", JsonText(m_user.ScriptPath()).c_str());
-    const std::vector<int> listed = m_user.Templates();
+    std::printf("{\"script\": %s,\n \"templates\": [", JsonText(m_board.ScriptPath()).c_str());
+    const std::vector<int> listed = m_board.Templates();
     for (size_t t = 0; t < listed.size(); ++t) {
         const int n = listed[t];
         std::string boardId;
         ShownChannel channels[AO_CHANNEL_COUNT];
-        if (!Show(n, boardId, channels)) return EXIT_REFUSED;
+        Show(n, boardId, channels);
         std::printf("%s\n  {\"template\": %d, \"BoardID\": %lu, \"channels\": [", t ? "," : "", n,
-                    static_cast<unsigned long>(m_user.Entry(n).SwitchID));
+                    static_cast<unsigned long>(m_board.Entry(n).SwitchID));
         for (int i = 0; i < AO_CHANNEL_COUNT; ++i) {
             const ShownChannel& c = channels[i];
-            const AoChannelSetting& s = m_user.Entry(n).Channels[i];
+            const AoChannelSetting& s = m_board.Entry(n).Channels[i];
             std::printf(
                 "%s\n    {\"channel\": %d, \"voltage\": %s, \"current\": %s, \"InitialCode\": %u, "
                 "\"VoltageMax\": %s, \"VoltageMin\": %s, \"CurrentMax\": %s, \"CurrentMin\": %s}",
@@ -221,79 +226,72 @@ int CSession::ListJson() {
 }
 
 int CSession::Add(const Command& command) {
-    const size_t nBoxes = m_user.Boxes().size();
-    const std::vector<int> before = m_user.Templates();
-    if (!m_user.Click(IDC_ADD_TEMPLATE))
-        return Refused(
-            command, nBoxes,
-            "all " + std::to_string(before.size()) + " template numbers are listed; remove a template first");
-    const std::vector<int> after = m_user.Templates();
-    if (after.size() == before.size()) return Refused(command, nBoxes, "the dialog added no template");
-    std::printf("Template%d, BoardID %lu\n", after.back(),
-                static_cast<unsigned long>(m_user.Entry(after.back()).SwitchID));
+    const int nListed = m_store.ListedCount();
+    const int nAdded = m_store.AddTemplate();
+    if (nAdded < 0)
+        return Refused(command, kTooManyTemplates,
+                       "all " + std::to_string(nListed) + " template numbers are listed; remove a template first");
+    std::printf("Template%d, BoardID %lu\n", nAdded, static_cast<unsigned long>(m_board.Entry(nAdded).SwitchID));
     return EXIT_DONE;
 }
 
 int CSession::BoardId(const Command& command) {
-    const size_t nBoxes = m_user.Boxes().size();
-    if (m_user.ClickTab(TAB_DEVICE) && m_user.ChooseItem(IDC_BOARD_ID, command.nValue)) return EXIT_DONE;
-    // The template the dialog's table gives the BoardID to.
+    if (m_store.ChooseSwitchID(static_cast<DWORD>(command.nValue))) return EXIT_DONE;
+    // The template the table gives the BoardID to.
     std::string holder = "BoardID " + std::to_string(command.nValue) + " is in use";
-    for (int n : m_user.Templates()) {
-        if (n != command.nTemplate && m_user.Entry(n).SwitchID == static_cast<DWORD>(command.nValue))
+    for (int n : m_board.Templates()) {
+        if (n != command.nTemplate && m_board.Entry(n).SwitchID == static_cast<DWORD>(command.nValue))
             holder = "Template" + std::to_string(n) + " holds BoardID " + std::to_string(command.nValue);
     }
-    const std::string free = FreeNumbers(m_user.Dialog().m_wUsedSwitchIDs);
-    return Refused(command, nBoxes, holder + (free.empty() ? "; no BoardID is free" : "; free BoardIDs: " + free));
+    const std::string free = FreeNumbers(m_store.m_wUsedSwitchIDs);
+    return Refused(command, kSwitchIDUsed,
+                   holder + (free.empty() ? "; no BoardID is free" : "; free BoardIDs: " + free));
 }
 
-// Each text in the box that offers it, in the order given.
+// Each text in the list that offers it, in the order given.
 int CSession::Range(const Command& command) {
-    if (!m_user.ClickTab(TAB_AO)) return Refused(command, m_user.Boxes().size(), "");
     for (const std::string& range : command.ranges) {
-        bool bOffered = false;
-        for (int nBox : {IDC_VOLTAGE_RANGE0 + command.nValue, IDC_CURRENT_RANGE0 + command.nValue}) {
-            const int nItem = m_user.FindItem(nBox, range);
-            if (nItem < 0) continue;
-            if (!m_user.ChooseItem(nBox, nItem)) return Refused(command, m_user.Boxes().size(), "");
-            bOffered = true;
-            break;
+        if (int nItem = FindItem(kVoltageRangeItems, range); nItem >= 0) {
+            m_store.ChooseVoltageRange(command.nValue, nItem);
+        } else if (int nCurrent = FindItem(kCurrentRangeItems, range); nCurrent >= 0) {
+            m_store.ChooseCurrentRange(command.nValue, nCurrent);
+        } else {
+            return Malformed(command.where + "no box offers the range \"" + range + "\"; " + kRangeWords);
         }
-        if (!bOffered) return Malformed(command.where + "no box offers the range \"" + range + "\"; " + kRangeWords);
     }
     return EXIT_DONE;
 }
 
-// Reads the script once more: the dialog keeps no text of it after its start.
+// Reads the script once more: the store keeps no text of it after its start.
 int CSession::Check() {
-    CTemplateDlg& dlg = m_user.Dialog();
     std::vector<std::string> findings;
     size_t nShown = 0;
     try {
         CRegScript script;
-        if (script.Open(dlg.m_szScriptPath) != 0) {
-            Say("cannot read " + m_user.ScriptPath() + " again");
+        if (script.Open(m_store.m_szScriptPath) != 0) {
+            Say("cannot read " + m_board.ScriptPath() + " again");
             return EXIT_REFUSED;
         }
-        // The dialog lists a template whose SwitchID it cannot read, with its defaults.
+        // A template whose SwitchID cannot be read is listed with its defaults.
         std::vector<ShownTemplate> shown;
-        for (int n : m_user.Templates()) {
+        for (int n : m_board.Templates()) {
             DWORD dwStart, dwEnd;
             script.FindTemplateSection(n, dwStart, dwEnd);
-            shown.push_back(ShownTemplate{n, m_user.Entry(n), !(dlg.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
+            const TemplateEntry& entry = m_board.Entry(n);
+            shown.push_back(ShownTemplate{n, entry.SwitchID, entry.Channels,
+                                          !(m_store.m_wUnloadedTemplates & TemplateBit(n)), dwStart});
         }
         nShown = shown.size();
-        findings = CheckScript(std::string_view(script.m_pText, script.m_dwLength), shown);
+        findings = CheckScript(std::string_view(script.GetText(), script.GetLength()), shown);
         script.Close();
     } catch (CException* pError) {
         pError->Delete();
-        Say("cannot read " + m_user.ScriptPath() + " again");
+        Say("cannot read " + m_board.ScriptPath() + " again");
         return EXIT_REFUSED;
     }
     for (const std::string& finding : findings) std::printf("%s\n", finding.c_str());
     if (findings.empty()) {
-        std::printf("%zu template%s, each read by the driver as the dialog shows it.\n", nShown,
-                    nShown == 1 ? "" : "s");
+        std::printf("%zu template%s, each read by the driver as the dialog shows it.\n", nShown, nShown == 1 ? "" : "s");
         return EXIT_DONE;
     }
     std::printf("%zu finding%s: the driver does not read this script as the dialog shows it.\n", findings.size(),
@@ -303,10 +301,10 @@ int CSession::Check() {
 
 }  // namespace
 
-int RunSession(CDialogUser& user, const std::vector<Command>& commands, bool& bSaved) {
+int RunSession(CBoardStore& board, const std::vector<Command>& commands, bool& bSaved) {
     bSaved = false;
-    CSession session(user, commands.size());
-    const DialogState before = StateOf(user);
+    CSession session(board, commands.size());
+    const StoreState before = StateOf(board);
     bool bSave = false;
     for (const Command& command : commands) {
         if (command.name == "save") {
@@ -315,22 +313,19 @@ int RunSession(CDialogUser& user, const std::vector<Command>& commands, bool& bS
             return nResult;
         }
     }
-    const DialogState after = StateOf(user);
+    const StoreState after = StateOf(board);
     if (!bSave && Unchanged(before, after)) return EXIT_DONE;                  // the script holds it already
     if (after.listed.empty() && after.wPendingRemoval == 0) return EXIT_DONE;  // nothing to write
     // What the commands printed reaches its reader before anything is saved.
     if (std::fflush(stdout) != 0) return EXIT_REFUSED;
-    if (!IsWindowEnabled(user.Control(IDOK))) {
-        // Save waits for an edit. Remove pressed on the device item, which is
-        // no template, enables it and changes nothing.
-        if (!user.SelectDeviceItem() || !user.Click(IDC_REMOVE_TEMPLATE)) return EXIT_REFUSED;
-    }
-    const size_t nBoxes = user.Boxes().size();
-    if (user.Click(IDOK)) {
+    CTemplateStore& store = board.Store();
+    const BOOL bLanded = store.SaveAllTemplates();
+    board.SayNotice();
+    if (bLanded) {
         bSaved = true;
         return EXIT_DONE;
     }
-    for (size_t i = nBoxes; i < user.Boxes().size(); ++i) Say(user.ScriptMessage(user.Boxes()[i], true));
-    user.SayNextStep();
+    Say(board.ScriptMessage((LPCSTR)store.ScriptErrorText(kCannotSave, "The script is unchanged."), true));
+    board.SayNextStep();
     return EXIT_REFUSED;
 }

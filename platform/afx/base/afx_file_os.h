@@ -2,7 +2,7 @@
 // The operating-system side of CFile, one implementation per platform. Every
 // call returns 0 or a Win32 error code and never throws; CFile turns the codes
 // into exceptions. C names: test programs put fault injection in front of
-// them with the linker's --wrap (platform/afx/testing).
+// them with the linker's --wrap (tests/afx/testing).
 #include "afx_types.h"
 
 extern "C" {

@@ -1,7 +1,9 @@
 #pragma once
 // The headless window manager: windows in memory, with the Win32 rules for
 // messages, creation and destruction order, visibility, activation and focus
-// that the configuration dialogs meet.
+// that the configuration dialogs meet. It exists for the dialog tests (the
+// tools work on the template store, not on a dialog); what serves only the
+// tests' person says so.
 #include <string>
 #include <vector>
 #include "afx_winuser.h"
@@ -88,7 +90,8 @@ LRESULT CALLBACK ComboBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK TabControlProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK TreeViewProc(HWND, UINT, WPARAM, LPARAM);
 
-// A person's actions that need a control's inside knowledge.
+// A person's actions that need a control's inside knowledge, for the dialog
+// tests' person (tests/afx/testing).
 bool ComboChoose(HWND hWndCombo, int nIndex);
 bool TabClick(HWND hWndTab, int nIndex);
 // Whether the item is in the rows the tree shows; its label's centre.

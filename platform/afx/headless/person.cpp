@@ -1,6 +1,6 @@
 // The person at the screen, where message boxes and modal dialogs (the About
 // box) wait. A headless screen has nobody at it, so either ends the process.
-// Programs that bring a person (the test aids, platform/afx/testing) put
+// Programs that bring a person (the test aids, tests/afx/testing) put
 // theirs in front of both at link time: the callers are in other files, so
 // the linker's --wrap reaches every call.
 #include <cstdio>

@@ -319,6 +319,39 @@ LONG BeginPath(Report& report, HKEY hKey, LPCWSTR lpSubKey, Handle& base, std::v
     return error;
 }
 
+// RegOpenKeyExW, and with `create` RegCreateKeyExW, which makes the keys of
+// the path that are missing.
+LONG OpenPath(Call call, HKEY hKey, LPCWSTR lpSubKey, bool create, DWORD dwOptions, PHKEY phkResult,
+              LPDWORD lpdwDisposition) {
+    Report report(call);
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!phkResult) return report.Done(ERROR_INVALID_PARAMETER);
+    *phkResult = nullptr;
+    Handle base;
+    std::vector<WString> parts;
+    std::shared_ptr<PathNode> path;
+    if (LONG error = BeginPath(report, hKey, lpSubKey, base, parts, path)) return report.Done(error);
+    bool makeVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
+    std::shared_ptr<Key> key = base.key;
+    bool created = false;
+    for (WString& part : parts) {
+        std::shared_ptr<Key> next = Child(*key, part);
+        if (!next) {
+            if (!create) return report.Done(ERROR_FILE_NOT_FOUND);
+            if (key->isVolatile && !makeVolatile) return report.Done(ERROR_CHILD_MUST_BE_VOLATILE);
+            next = std::make_shared<Key>();
+            next->name = std::move(part);
+            next->isVolatile = makeVolatile;
+            key->children.Add(next);
+            created = true;
+        }
+        key = std::move(next);
+    }
+    *phkResult = NewHandle(key, std::move(path));
+    if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return report.Done(ERROR_SUCCESS);
+}
+
 }  // namespace
 
 void SetEnumOrder(EnumOrder order) {
@@ -364,51 +397,12 @@ bool IsKeyVolatile(HKEY key) {
 using namespace cesim;
 
 CE_API LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) {
-    Report report(Call::RegOpenKeyEx);
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (!phkResult) return report.Done(ERROR_INVALID_PARAMETER);
-    *phkResult = nullptr;
-    Handle base;
-    std::vector<WString> parts;
-    std::shared_ptr<PathNode> path;
-    if (LONG error = BeginPath(report, hKey, lpSubKey, base, parts, path)) return report.Done(error);
-    std::shared_ptr<Key> key = base.key;
-    for (const WString& part : parts) {
-        key = Child(*key, part);
-        if (!key) return report.Done(ERROR_FILE_NOT_FOUND);
-    }
-    *phkResult = NewHandle(key, std::move(path));
-    return report.Done(ERROR_SUCCESS);
+    return OpenPath(Call::RegOpenKeyEx, hKey, lpSubKey, false, 0, phkResult, nullptr);
 }
 
 CE_API LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD dwOptions, REGSAM,
                             LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
-    Report report(Call::RegCreateKeyEx);
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (!phkResult) return report.Done(ERROR_INVALID_PARAMETER);
-    *phkResult = nullptr;
-    Handle base;
-    std::vector<WString> parts;
-    std::shared_ptr<PathNode> path;
-    if (LONG error = BeginPath(report, hKey, lpSubKey, base, parts, path)) return report.Done(error);
-    bool makeVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
-    std::shared_ptr<Key> key = base.key;
-    bool created = false;
-    for (WString& part : parts) {
-        std::shared_ptr<Key> next = Child(*key, part);
-        if (!next) {
-            if (key->isVolatile && !makeVolatile) return report.Done(ERROR_CHILD_MUST_BE_VOLATILE);
-            next = std::make_shared<Key>();
-            next->name = std::move(part);
-            next->isVolatile = makeVolatile;
-            key->children.Add(next);
-            created = true;
-        }
-        key = std::move(next);
-    }
-    *phkResult = NewHandle(key, std::move(path));
-    if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    return report.Done(ERROR_SUCCESS);
+    return OpenPath(Call::RegCreateKeyEx, hKey, lpSubKey, true, dwOptions, phkResult, lpdwDisposition);
 }
 
 CE_API LONG RegCloseKey(HKEY hKey) {

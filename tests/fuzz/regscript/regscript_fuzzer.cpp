@@ -81,7 +81,7 @@ bool Exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-std::string Text(const CRegScript& doc) { return doc.m_pText ? std::string(doc.m_pText, doc.m_dwLength) : ""; }
+std::string Text(const CRegScript& doc) { return doc.GetText() ? std::string(doc.GetText(), doc.GetLength()) : ""; }
 
 int TemplateNumber(FuzzedDataProvider& in) {
     uint8_t sel = in.ConsumeIntegral<uint8_t>();
@@ -134,7 +134,7 @@ bool Opens(const Line& line, char c) {
 }
 
 bool IsHeader(const CRegScript& doc, const Line& line, int n) {
-    const std::string header = Upper(doc.m_szSectionKey + std::to_string(n) + "]");
+    const std::string header = Upper(doc.GetSectionKey() + std::to_string(n) + "]");
     const std::string t = Trimmed(line.text);
     if (Upper(t.substr(0, header.size())) != header) return false;
     const std::string rest = Trimmed(t.substr(header.size()));
@@ -308,8 +308,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int nStep = 0; nStep < 48 && in.remaining_bytes() > 0; ++nStep) {
         const std::string fileBefore = Slurp(path);
         const std::string textBefore = Text(*doc);
-        const bool bHadText = doc->m_pText != nullptr;
-        const bool bWasInTrans = doc->m_bInTrans != FALSE;
+        const bool bHadText = doc->GetText() != nullptr;
+        const bool bWasInTrans = doc->InTransaction() != FALSE;
         const int op = in.ConsumeIntegralInRange(0, 14);
         bool bLooksOnly = false;
         int result = 0;
@@ -322,15 +322,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 DWORD start, end;
                 n = TemplateNumber(in);
                 doc->FindTemplateSection(n, start, end);
-                Check(start <= end && end <= doc->m_dwLength, "section bounds");
-                if (doc->m_pText) {
+                Check(start <= end && end <= doc->GetLength(), "section bounds");
+                if (doc->GetText()) {
                     const std::vector<Line> lines = Lines(textBefore);
                     size_t first, last;
                     if (Section(*doc, lines, n, first, last)) {
                         Check(start == lines[first].offset, "section start");
                         Check(end == (last < lines.size() ? lines[last].offset : textBefore.size()), "section end");
                     } else {
-                        Check(start == end && end == doc->m_dwLength, "absent section");
+                        Check(start == end && end == doc->GetLength(), "absent section");
                     }
                 }
                 bLooksOnly = true;
@@ -369,7 +369,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 6: {
                 n = TemplateNumber(in);
                 size_t first, last;
-                const bool bPlain = doc->m_pText && Section(*doc, Lines(textBefore), n, first, last);
+                const bool bPlain = doc->GetText() && Section(*doc, Lines(textBefore), n, first, last);
                 Check(doc->TemplateSectionExists(n) == (bPlain ? 1 : 0), "exists");
                 bLooksOnly = true;
                 break;
@@ -387,7 +387,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 9: {
                 WORD mask = 0xFFFF;
                 doc->ListTemplateSections(mask);
-                Check(mask == (doc->m_pText ? PlainList(*doc) : 0), "list");
+                Check(mask == (doc->GetText() ? PlainList(*doc) : 0), "list");
                 bLooksOnly = true;
                 break;
             }
@@ -422,16 +422,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string fileAfter = Slurp(path);
         Check(!Exists(journal), "a journal outlived its operation");
         if (bThrew || bLooksOnly || result != 0) Check(fileAfter == fileBefore, "file changed by a failed or looking operation");
-        if (bThrew && doc->m_pText) Check(Text(*doc) == fileAfter, "a failure leaves the text at the file");
+        if (bThrew && doc->GetText()) Check(Text(*doc) == fileAfter, "a failure leaves the text at the file");
         if ((bLooksOnly || result != 0) && bHadText && !bThrew) Check(Text(*doc) == textBefore, "text changed by a looking or failed operation");
-        if (doc->m_bInTrans) {
+        if (doc->InTransaction()) {
             Check(fileAfter == committed, "the file moved before the commit");
-        } else if (doc->m_pText) {
+        } else if (doc->GetText()) {
             Check(Text(*doc) == fileAfter, "text and file apart");
         }
-        if (bWasInTrans && !doc->m_bInTrans && !bThrew && op == 13 && doc->m_pText)
+        if (bWasInTrans && !doc->InTransaction() && !bThrew && op == 13 && doc->GetText())
             Check(fileAfter == Text(*doc), "a commit lands the text");
-        const size_t nBlocks = (doc->m_pText ? 1u : 0u) + (doc->m_pSavedText ? 1u : 0u);
+        const size_t nBlocks = (doc->GetText() ? 1u : 0u) + (doc->HasPendingChanges() ? 1u : 0u);
         Check(AfxLivePageBlocks() == nBlocks, "working buffer kept");
     }
     AfxResetFaults();

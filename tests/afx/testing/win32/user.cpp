@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "afx_user.h"
-#include "../../core/afximpl.h"
+#include "afximpl.h"
 
 namespace {
 

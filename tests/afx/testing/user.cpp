@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 #include "afx_user.h"
-#include "../core/afximpl.h"
+#include "afximpl.h"
 
 BOOL CUser::ChooseComboText(HWND hWndCombo, LPCSTR lpszText) {
     int nCount = (int)SendMessageA(hWndCombo, CB_GETCOUNT, 0, 0);

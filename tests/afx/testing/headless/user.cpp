@@ -2,8 +2,8 @@
 // button messages a click produces, at the place the person would click.
 #include <cstring>
 #include "afx_user.h"
-#include "../../core/afximpl.h"
-#include "../../headless/hl_window.h"
+#include "afximpl.h"
+#include "hl_window.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // person here (--wrap, see ../CMakeLists.txt); with nobody installed they go
 // on to the backend, which ends the process.
 #include "afx_user.h"
-#include "../../headless/hl_window.h"
+#include "hl_window.h"
 #include "../testing_impl.h"
 
 namespace {

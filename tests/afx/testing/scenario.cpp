@@ -4,7 +4,7 @@
 #include <map>
 #include "afx_scenario.h"
 #include "afx_user.h"
-#include "../core/afximpl.h"
+#include "afximpl.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dialog_user.h"
+#include "board_store.h"
 
 #include <cctype>
 #include <cerrno>
@@ -13,8 +13,6 @@
 
 #include "command.h"
 #include "journal.h"
-#include "pci6406cfg.h"
-#include "resource.h"
 
 namespace {
 
@@ -47,35 +45,9 @@ std::string ShellWord(const std::string& text) {
 
 std::string Folder(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
-HWND FindDescendant(HWND hParent, int nID) {
-    for (HWND hChild = GetWindow(hParent, GW_CHILD); hChild != NULL; hChild = GetWindow(hChild, GW_HWNDNEXT)) {
-        if (GetDlgCtrlID(hChild) == nID) return hChild;
-        if (HWND hFound = FindDescendant(hChild, nID)) return hFound;
-    }
-    return NULL;
-}
-
-std::string ItemText(HWND hCombo, int nIndex) {
-    int nLength = (int)SendMessage(hCombo, CB_GETLBTEXTLEN, nIndex, 0);
-    std::string text(nLength > 0 ? nLength : 0, '\0');
-    SendMessage(hCombo, CB_GETLBTEXT, nIndex, (LPARAM)&text[0]);
-    return text.c_str();
-}
-
-std::string Trimmed(const std::string& text) {
-    size_t first = text.find_first_not_of(' ');
-    return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 }  // namespace
 
-// ---- Answers and the folder's lock -------------------------------------
-
-int CToolAnswers::AnswerMessageBox(HWND, LPCSTR lpszText, LPCSTR, UINT nType) {
-    m_boxes.push_back(lpszText);
-    // The dialog's only question is whether to save at closing.
-    return (nType & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
-}
+// ---- The folder's lock -------------------------------------------------
 
 CFolderLock::~CFolderLock() {
     if (m_fd >= 0) close(m_fd);
@@ -97,30 +69,28 @@ void CFolderLock::Take(const std::string& folder) {
     }
 }
 
-// ---- The dialog ---------------------------------------------------------
+// ---- The store ----------------------------------------------------------
 
-BOOL CDialogUser::Open(const std::string& root, const std::string& device) {
+BOOL CBoardStore::Open(const std::string& root, const std::string& device) {
     m_lock.Take(root + "Public/Quorvex/Device_Drivers/" + device.substr(0, 7));
-    HWND hBefore = GetActiveWindow();
-    DriverConfig(NULL, root.c_str(), device.c_str(), "");
-    m_hDlg = GetActiveWindow();
-    m_pDlg = m_hDlg != hBefore ? dynamic_cast<CTemplateDlg*>(CWnd::FromHandlePermanent(m_hDlg)) : NULL;
-    if (m_pDlg == NULL) {
-        // DriverConfig said why: the path would be too long.
-        for (const std::string& box : Boxes()) Say(LowerFirst(box));
+    const CString strProblem = CTemplateStore::ScriptPathProblem(root.c_str(), device.c_str());
+    if (!strProblem.IsEmpty()) {
+        Say(LowerFirst((LPCSTR)strProblem));
         return FALSE;
     }
+    m_store.SetScriptPath(root.c_str(), device.c_str());
     // The file layer takes backslashes for slashes: this is the file it opens.
-    m_native = m_pDlg->m_szScriptPath;
+    m_native = m_store.m_szScriptPath;
     for (char& c : m_native) c = c == '\\' ? '/' : c;
-    SayNotices(0);
-    if (!Boxes().empty()) {
-        // A script the dialog could not read; it would go on without its templates.
-        Say(ScriptMessage(Boxes().front(), false));
+    m_store.LoadTemplateList();
+    SayNotice();
+    if (m_store.m_wUnreadTemplates != 0) {
+        // A script that could not be read; the dialog would go on without its templates.
+        Say(ScriptMessage((LPCSTR)m_store.ScriptErrorText(kCannotRead, kLeftOut), false));
         SayNextStep();
         return FALSE;
     }
-    // The dialog lists nothing for a script that is not there, and could not save one.
+    // Nothing is listed for a script that is not there, and none could be saved.
     struct stat st;
     if (stat(m_native.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         if (errno == ENOENT)
@@ -133,7 +103,7 @@ BOOL CDialogUser::Open(const std::string& root, const std::string& device) {
 }
 
 // A file where the script's path needs a folder: the first one on the way.
-void CDialogUser::SayFileOnTheWay(const std::string& root) const {
+void CBoardStore::SayFileOnTheWay(const std::string& root) const {
     for (size_t slash = m_native.find('/', 1); slash != std::string::npos; slash = m_native.find('/', slash + 1)) {
         const std::string folder = m_native.substr(0, slash);
         struct stat st;
@@ -147,9 +117,9 @@ void CDialogUser::SayFileOnTheWay(const std::string& root) const {
 }
 
 // What the person can do about the dialog's last script error, where there is more to say.
-void CDialogUser::SayNextStep() const {
-    const DWORD dwError = m_pDlg->m_dwScriptError;
-    const std::string file = m_pDlg->m_strErrorFile.IsEmpty() ? m_native : Native((LPCSTR)m_pDlg->m_strErrorFile);
+void CBoardStore::SayNextStep() const {
+    const DWORD dwError = m_store.m_dwScriptError;
+    const std::string file = m_store.m_strErrorFile.IsEmpty() ? m_native : Native((LPCSTR)m_store.m_strErrorFile);
     const std::string journal = m_native + ".jnl";
     struct stat st;
     std::string step;
@@ -187,24 +157,16 @@ void CDialogUser::SayNextStep() const {
     if (!step.empty()) std::fprintf(stderr, "%s\n", step.c_str());
 }
 
-// The boxes from nFrom on that only tell something are said at once, and
-// leave the list: a refusal is what stays.
-void CDialogUser::SayNotices(size_t nFrom) {
-    std::vector<std::string>& boxes = m_answers.m_boxes;
-    for (size_t i = nFrom; i < boxes.size();) {
-        if (m_pDlg == NULL || m_pDlg->m_strNotice.IsEmpty() || boxes[i] != (LPCSTR)m_pDlg->m_strNotice) {
-            ++i;
-            continue;
-        }
-        const std::vector<std::string> lines = Lines(boxes[i]);
-        Say("a save of " + m_native + " was cut short, and the script was changed after that, so the journal of "
-            "that save was not put back: the script is kept as it is, and the journal, which holds the script's "
-            "bytes from before that save, is kept as " + Native(lines.back()) + ".");
-        boxes.erase(boxes.begin() + static_cast<ptrdiff_t>(i));
-    }
+void CBoardStore::SayNotice() {
+    const CString strNotice = m_store.TakeSetAsideNotice();
+    if (strNotice.IsEmpty()) return;
+    const std::vector<std::string> lines = Lines((LPCSTR)strNotice);
+    Say("a save of " + m_native + " was cut short, and the script was changed after that, so the journal of "
+        "that save was not put back: the script is kept as it is, and the journal, which holds the script's "
+        "bytes from before that save, is kept as " + Native(lines.back()) + ".");
 }
 
-void CDialogUser::SayMissingScript() const {
+void CBoardStore::SayMissingScript() const {
     const std::string folder = Folder(m_native);
     struct stat st;
     const bool bFolder = stat(folder.c_str(), &st) == 0;
@@ -214,24 +176,18 @@ void CDialogUser::SayMissingScript() const {
     std::fprintf(stderr, "  cp %s %s\n", kExampleScript, ShellWord(m_native).c_str());
 }
 
-void CDialogUser::Close() {
-    if (!IsWindow(m_hDlg)) return;
-    CUser::ClickDlgButton(m_hDlg, IDCANCEL);
-    DestroyWindow(m_hDlg);
-}
-
-std::string CDialogUser::Native(std::string text) const {
-    const std::string path = m_pDlg != NULL ? m_pDlg->m_szScriptPath : "";
+std::string CBoardStore::Native(std::string text) const {
+    const std::string path = m_store.m_szScriptPath;
     for (size_t at = 0; !path.empty() && (at = text.find(path, at)) != std::string::npos; at += m_native.size())
         text.replace(at, path.size(), m_native);
     return text;
 }
 
-// The dialog's script errors are four lines: what failed, the script, the
+// The store's script errors are four lines: what failed, the script, the
 // operating system's error with its words, and what became of the script.
-std::string CDialogUser::ScriptMessage(const std::string& box, bool bOutcome) const {
-    const std::vector<std::string> lines = Lines(box);
-    if (lines.size() < 3 || lines[1] != m_pDlg->m_szScriptPath) return LowerFirst(Native(box));
+std::string CBoardStore::ScriptMessage(const std::string& text, bool bOutcome) const {
+    const std::vector<std::string> lines = Lines(text);
+    if (lines.size() < 3 || lines[1] != m_store.m_szScriptPath) return LowerFirst(Native(text));
     std::string reason = lines[2];
     std::string file;  // another file than the script, as "on FILE"
     const std::string kCode = "Operating-system error ";
@@ -251,72 +207,8 @@ std::string CDialogUser::ScriptMessage(const std::string& box, bool bOutcome) co
     return message;
 }
 
-HWND CDialogUser::Control(int nID) const { return FindDescendant(m_hDlg, nID); }
-
-std::vector<int> CDialogUser::Templates() const {
+std::vector<int> CBoardStore::Templates() const {
     std::vector<int> numbers;
-    const CTreeCtrl& tree = m_pDlg->m_tree;
-    for (HTREEITEM h = tree.GetChildItem(tree.GetChildItem(tree.GetRootItem())); h != NULL;
-         h = tree.GetNextSiblingItem(h)) {
-        int n = TemplateNumberOf(tree.GetItemText(h));
-        if (n >= 0) numbers.push_back(n);
-    }
+    for (int i = 0; i < m_store.ListedCount(); ++i) numbers.push_back(m_store.ListedAt(i));
     return numbers;
 }
-
-template <class Fn>
-BOOL CDialogUser::Act(Fn fn) {
-    const size_t nShown = Boxes().size();
-    if (!fn()) {
-        Say("the dialog offered nothing to act on");
-        return FALSE;
-    }
-    SayNotices(nShown);
-    return Boxes().size() == nShown;
-}
-
-BOOL CDialogUser::SelectTemplate(int n) {
-    char szText[16];
-    std::snprintf(szText, sizeof szText, "Template%d", n);
-    return SelectItem(szText);
-}
-
-BOOL CDialogUser::SelectItem(const char* pszText) {
-    return Act([&] { return CUser::ClickTreeText(Control(IDC_TEMPLATE_TREE), pszText); });
-}
-
-BOOL CDialogUser::SelectDeviceItem() {
-    const CTreeCtrl& tree = m_pDlg->m_tree;
-    const CString text = tree.GetItemText(tree.GetChildItem(tree.GetRootItem()));
-    return SelectItem(text);
-}
-
-BOOL CDialogUser::ClickTab(int nIndex) {
-    return Act([&] { return CUser::ClickTab(Control(IDC_TEMPLATE_TABS), nIndex); });
-}
-
-BOOL CDialogUser::Click(int nID) {
-    return Act([&] { return CUser::ClickDlgButton(m_hDlg, nID); });
-}
-
-BOOL CDialogUser::ChooseItem(int nComboID, int nIndex) {
-    return Act([&] { return CUser::ChooseComboItem(Control(nComboID), nIndex); });
-}
-
-int CDialogUser::FindItem(int nComboID, const std::string& text) const {
-    HWND hCombo = Control(nComboID);
-    int nCount = (int)SendMessage(hCombo, CB_GETCOUNT, 0, 0);
-    for (int i = 0; i < nCount; ++i) {
-        if (FoldedRange(ItemText(hCombo, i)) == FoldedRange(text)) return i;
-    }
-    return -1;
-}
-
-std::string CDialogUser::SelectedText(int nComboID, bool& bSelected) const {
-    HWND hCombo = Control(nComboID);
-    int nSel = (int)SendMessage(hCombo, CB_GETCURSEL, 0, 0);
-    bSelected = nSel >= 0;
-    return bSelected ? Trimmed(ItemText(hCombo, nSel)) : "";
-}
-
-void CDialogUser::ClearSelection(int nComboID) { SendMessage(Control(nComboID), CB_SETCURSEL, (WPARAM)-1, 0); }

@@ -1,0 +1,35 @@
+# cmake -DNM=nm -DPROGRAM=pci6406cfg -DCONTROL=ui_tests -DNEEDLES=a;b -P check_tool_symbols.cmake
+# Fails when PROGRAM defines a symbol holding any of NEEDLES (the window
+# classes, the controls, the dialogs, the headless window manager, the
+# scripted person): the tool works on the template store, not on a dialog.
+# Each needle must be defined in CONTROL, which links them all, so that a
+# renamed class cannot leave the check looking for nothing.
+cmake_minimum_required(VERSION 3.25)
+function(defined_symbols file out)
+  execute_process(COMMAND ${NM} -C --defined-only ${file} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${NM} cannot read ${file}")
+  endif()
+  set(${out} "${symbols}" PARENT_SCOPE)
+endfunction()
+defined_symbols(${PROGRAM} program)
+defined_symbols(${CONTROL} control)
+set(failures "")
+foreach(needle IN LISTS NEEDLES)
+  string(FIND "${program}" "${needle}" at)
+  if(NOT at EQUAL -1)
+    string(SUBSTRING "${program}" ${at} 80 shown)
+    string(REGEX REPLACE "\n.*" "" shown "${shown}")
+    list(APPEND failures "defines ${shown}")
+  endif()
+  string(FIND "${control}" "${needle}" at)
+  if(at EQUAL -1)
+    list(APPEND failures "\"${needle}\" is not in ${CONTROL} either: the check looks for nothing")
+  endif()
+endforeach()
+if(failures)
+  list(JOIN failures "\n  " shown)
+  message(FATAL_ERROR "${PROGRAM}:\n  ${shown}")
+endif()
+file(SIZE ${PROGRAM} size)
+message(STATUS "${PROGRAM}: ${size} bytes, no window, control or scripted person")
