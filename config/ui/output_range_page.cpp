@@ -39,25 +39,23 @@ void COutputRangePage::PointAtCurrentTemplate() {
     for (int i = 0; i < AO_CHANNEL_COUNT; ++i) m_pChannels[i] = &entry.Channels[i];
 }
 
-// A choice the store takes for the selected template; the other box shows
-// what goes with it.
 void COutputRangePage::OnVoltageRangeChange(UINT nID) {
-    PointAtCurrentTemplate();
     const int i = static_cast<int>(nID) - IDC_VOLTAGE_RANGE0;
-    const int nItem = m_voltageRange[i].GetCurSel();
-    if (nItem < 0 || nItem >= VOLTAGE_RANGE_ITEMS) return;
-    const int nOther = m_pOwner->Store().ChooseVoltageRange(i, nItem, m_bInitialising);
-    if (nOther >= 0) m_currentRange[i].SetCurSel(nOther);
-    if (!m_bInitialising) m_pOwner->ShowModified();
+    TakeChoice(i, m_voltageRange[i], m_currentRange[i], &CTemplateStore::ChooseVoltageRange);
 }
 
 void COutputRangePage::OnCurrentRangeChange(UINT nID) {
-    PointAtCurrentTemplate();
     const int i = static_cast<int>(nID) - IDC_CURRENT_RANGE0;
-    const int nItem = m_currentRange[i].GetCurSel();
-    if (nItem < 0 || nItem >= CURRENT_RANGE_ITEMS) return;
-    const int nOther = m_pOwner->Store().ChooseCurrentRange(i, nItem, m_bInitialising);
-    if (nOther >= 0) m_voltageRange[i].SetCurSel(nOther);
+    TakeChoice(i, m_currentRange[i], m_voltageRange[i], &CTemplateStore::ChooseCurrentRange);
+}
+
+// The store takes the box's choice for the selected template; the channel's
+// other box shows what goes with it.
+void COutputRangePage::TakeChoice(int nChannel, const CComboBox& box, CComboBox& other,
+                                  int (CTemplateStore::*pfnChoose)(int, int, BOOL)) {
+    PointAtCurrentTemplate();
+    const int nOther = (m_pOwner->Store().*pfnChoose)(nChannel, box.GetCurSel(), m_bInitialising);
+    if (nOther >= 0) other.SetCurSel(nOther);
     if (!m_bInitialising) m_pOwner->ShowModified();
 }
 

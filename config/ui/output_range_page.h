@@ -7,6 +7,7 @@
 #include "registry_layout.h"
 #include "resource.h"
 #include "self_owned_dialog.h"
+#include "template_store.h"
 
 class CTemplateDlg;
 
@@ -36,4 +37,6 @@ protected:
 
 private:
     void PointAtCurrentTemplate();
+    void TakeChoice(int nChannel, const CComboBox& box, CComboBox& other,
+                    int (CTemplateStore::*pfnChoose)(int, int, BOOL));
 };
