@@ -76,6 +76,14 @@ bool IsDeviceName(LPCSTR lpszDevice) {
     return true;
 }
 
+// Characters of the script's path for this root and device name, without
+// the terminator (NULL reads as "").
+size_t ScriptPathChars(LPCSTR lpszRoot, LPCSTR lpszDevice) {
+    const size_t cchDevice = lpszDevice != NULL ? strnlen(lpszDevice, kDeviceChars) : 0;
+    return (lpszRoot != NULL ? std::strlen(lpszRoot) : 0) + (sizeof kScriptFolders - 1) + cchDevice + 1 + cchDevice +
+           (sizeof kScriptExtension - 1);
+}
+
 bool Matches(float fValue, double dTarget) { return std::fabs(static_cast<double>(fValue) - dTarget) < 1e-6; }
 
 // A channel text longer than this does not load: the channel keeps its default.
@@ -237,12 +245,10 @@ CTemplateStore::CTemplateStore()
 BOOL CTemplateStore::SetScriptPath(LPCSTR lpszRoot, LPCSTR lpszDevice) {
     if (lpszRoot == NULL) lpszRoot = "";
     if (lpszDevice == NULL) lpszDevice = "";
+    std::memset(m_szScriptPath, 0, sizeof m_szScriptPath);
+    if (ScriptPathChars(lpszRoot, lpszDevice) > MAX_SCRIPT_PATH) return FALSE;
     const size_t cchRoot = std::strlen(lpszRoot);
     const size_t cchDevice = strnlen(lpszDevice, kDeviceChars);
-    const size_t cchPath =
-        cchRoot + (sizeof kScriptFolders - 1) + cchDevice + 1 + cchDevice + (sizeof kScriptExtension - 1);
-    std::memset(m_szScriptPath, 0, sizeof m_szScriptPath);
-    if (cchPath > MAX_SCRIPT_PATH) return FALSE;
 
     char* p = m_szScriptPath;
     auto append = [&p](const char* pszPart, size_t cchPart) {
@@ -266,8 +272,7 @@ CString CTemplateStore::ScriptPathProblem(LPCSTR lpszRoot, LPCSTR lpszDevice) {
                        lpszDevice != NULL ? lpszDevice : "");
         return strText;
     }
-    CTemplateStore store;
-    if (store.SetScriptPath(lpszRoot, lpszDevice)) return strText;
+    if (ScriptPathChars(lpszRoot, lpszDevice) <= MAX_SCRIPT_PATH) return strText;
     // The root is echoed only as far as a path could go: a box shows no more
     // than 32767 characters.
     LPCSTR lpszShown = lpszRoot != NULL ? lpszRoot : "";
